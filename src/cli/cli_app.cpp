@@ -1,0 +1,209 @@
+#include "cli/cli_app.h"
+
+#include <array>
+#include <functional>
+#include <new>
+#include <optional>
+#include <string_view>
+
+#include "clientfiles/file_exception.h"
+#include "operations/copy_settings.h"
+#include "operations/map_region_copy.h"
+#include "operations/settings_exchange.h"
+#include "operations/statics_export.h"
+#include "operations/user_interface.h"
+#include "operations/version.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::string_view kProgram = "kestrel-cli";
+
+struct SettingsOption {
+    std::string_view name;
+    SettingsField field;
+    std::string_view help;
+};
+
+// The options in the order the help lists them.
+constexpr std::array<SettingsOption, 12> kSettingsOptions = {{
+    {"--source-map", SettingsField::SourceMapPath, "map file to copy from"},
+    {"--dest-map", SettingsField::DestMapPath, "existing map file to copy into"},
+    {"--statics-index", SettingsField::StaticsIndexPath, "statics index to read"},
+    {"--statics-data", SettingsField::StaticsDataPath, "statics data to read"},
+    {"--items", SettingsField::ItemsPath, "world-item script to write"},
+    {"--min-x", SettingsField::MinX, "leftmost source column"},
+    {"--max-x", SettingsField::MaxX, "rightmost source column"},
+    {"--min-y", SettingsField::MinY, "top source row"},
+    {"--max-y", SettingsField::MaxY, "bottom source row"},
+    {"--off-x", SettingsField::OffX, "destination column of the left column"},
+    {"--off-y", SettingsField::OffY, "destination row of the top row"},
+    {"--off-z", SettingsField::OffZ, "altitude shift (relative)"},
+}};
+
+const SettingsOption* FindOption(std::string_view name) {
+    for (const SettingsOption& option : kSettingsOptions) {
+        if (option.name == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// Messages go to standard error, prefixed with the program's name; the busy
+// indicator has nothing to show on a terminal.
+class TerminalUserInterface : public UserInterface {
+public:
+    explicit TerminalUserInterface(std::ostream& err) : err(err) {}
+
+    void BeginBusy() override {}
+    void EndBusy() override {}
+    void ShowMessage(const std::string& text) override {
+        err << kProgram << ": " << text << '\n';
+        messageShown = true;
+    }
+
+    bool MessageShown() const { return messageShown; }
+
+private:
+    std::ostream& err;
+    bool messageShown = false;
+};
+
+struct Command {
+    std::string_view name;
+    std::string_view summary;
+    std::function<void(const CopySettings&, UserInterface&)> run;
+};
+
+const std::array<Command, 2>& Commands() {
+    static const std::array<Command, 2> commands = {{
+        {"copy-map", "copy a rectangle of land cells from one map file into another",
+         [](const CopySettings& settings, UserInterface& ui) { CopyMapRegion(settings, ui); }},
+        {"copy-statics", "export the static items of a rectangle as a world-item script",
+         [](const CopySettings& settings, UserInterface& ui) { ExportStatics(settings, ui); }},
+    }};
+    return commands;
+}
+
+void PrintUsage(std::ostream& stream) {
+    stream << "Usage: " << kProgram << " COMMAND [OPTION VALUE]...\n"
+           << "       " << kProgram << " --help | --version\n\nCommands:\n";
+    for (const Command& command : Commands()) {
+        stream << "  " << command.name << std::string(14 - command.name.size(), ' ')
+               << command.summary << '\n';
+    }
+    stream << "\nRun '" << kProgram << " COMMAND --help' for the options of a command.\n";
+}
+
+void PrintCommandHelp(const Command& command, std::ostream& out) {
+    const CopySettings defaults;
+    out << "Usage: " << kProgram << ' ' << command.name << " [OPTION VALUE]...\n"
+        << "Kestrel: " << command.summary << ".\n\n"
+        << "Every option takes one value, as the next argument or after '=' (--off-z=-5);\n"
+        << "the value is used as given, even when empty or starting with '-'.\n"
+        << "An option left out keeps its default.\n\nOptions:\n";
+    for (const SettingsOption& option : kSettingsOptions) {
+        std::string line = "  " + std::string(option.name) + " VALUE";
+        line.resize(26, ' ');
+        out << line << option.help;
+        if (IsIntegerField(option.field)) {
+            const IntegerRange range = RangeOf(option.field);
+            out << ", " << range.minimum << " to " << range.maximum;
+        }
+        out << " (default: " << FieldText(defaults, option.field) << ")\n";
+    }
+    out << "  --help                  show this help\n\n"
+        << "Exit status: 0 on success, 1 when the operation reports an error,\n"
+        << "2 for a bad command line or a rejected value.\n";
+}
+
+int UsageError(std::ostream& err, const std::string& problem) {
+    err << kProgram << ": " << problem << '\n';
+    PrintUsage(err);
+    return kExitUsage;
+}
+
+int RunCommand(const Command& command, const std::vector<std::string>& arguments,
+               std::ostream& out, std::ostream& err) {
+    std::array<std::optional<std::string>, kExchangeOrder.size()> given;
+    for (std::size_t at = 1; at < arguments.size(); ++at) {
+        const std::string& argument = arguments[at];
+        if (argument == "--help" || argument == "-h") {
+            PrintCommandHelp(command, out);
+            return kExitSuccess;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string_view name = std::string_view(argument).substr(0, equals);
+        const SettingsOption* option = FindOption(name);
+        if (option == nullptr) {
+            return UsageError(err, "unknown option '" + argument + "' for " +
+                                       std::string(command.name));
+        }
+        std::string value;
+        if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else if (at + 1 < arguments.size()) {
+            value = arguments[++at];
+        } else {
+            return UsageError(err, "option " + std::string(option->name) + " needs a value");
+        }
+        given[static_cast<std::size_t>(option->field)] = std::move(value);
+    }
+
+    // Values are taken in the exchange order, so the first rejection reported
+    // is the one the dialog would report for the same texts.
+    CopySettings settings;
+    for (const SettingsField field : kExchangeOrder) {
+        const std::optional<std::string>& text = given[static_cast<std::size_t>(field)];
+        if (!text) {
+            continue;
+        }
+        if (const std::optional<std::string> rejection = StoreField(settings, field, *text)) {
+            for (const SettingsOption& option : kSettingsOptions) {
+                if (option.field == field) {
+                    err << kProgram << ": " << option.name << ": " << *rejection << '\n';
+                }
+            }
+            return kExitUsage;
+        }
+    }
+
+    TerminalUserInterface ui(err);
+    try {
+        command.run(settings, ui);
+    } catch (const FileException& failure) {
+        err << kProgram << ": " << failure.what() << '\n';
+        return kExitOperationFailed;
+    } catch (const std::bad_alloc&) {
+        err << kProgram << ": Out of memory.\n";
+        return kExitOperationFailed;
+    }
+    return ui.MessageShown() ? kExitOperationFailed : kExitSuccess;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.empty()) {
+        return UsageError(err, "no command given");
+    }
+    const std::string& first = arguments.front();
+    if (first == "--help" || first == "-h") {
+        PrintUsage(out);
+        return kExitSuccess;
+    }
+    if (first == "--version") {
+        out << kProgram << ' ' << version::kVersion << '\n';
+        return kExitSuccess;
+    }
+    for (const Command& command : Commands()) {
+        if (command.name == first) {
+            return RunCommand(command, arguments, out, err);
+        }
+    }
+    return UsageError(err, "unknown command '" + first + "'");
+}
+
+}  // namespace kestrel

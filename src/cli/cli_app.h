@@ -1,0 +1,18 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+// Exit statuses of kestrel-cli.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitOperationFailed = 1;  // a message from the operation
+inline constexpr int kExitUsage = 2;            // bad command line or rejected value
+
+// Runs kestrel-cli on its arguments (without the program name), writing help
+// and version text to out and every message to err. Returns the exit status.
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace kestrel

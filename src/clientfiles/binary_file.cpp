@@ -1,0 +1,146 @@
+#include "clientfiles/binary_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "clientfiles/file_exception.h"
+
+namespace kestrel {
+
+namespace {
+
+// The path as the user would read it back: absolute, with "." and ".."
+// folded, but links left as they are.
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) {
+        return path;
+    }
+    return absolute.lexically_normal().string();
+}
+
+[[noreturn]] void ThrowUnnamed(int error) {
+    throw FileException(FileException::CauseFromErrno(error), std::string());
+}
+
+}  // namespace
+
+BinaryFile::~BinaryFile() {
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
+}
+
+bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
+    if (descriptor >= 0) {
+        return false;
+    }
+    try {
+        fullPath = AbsolutePath(path);
+    } catch (...) {
+        return false;
+    }
+    // O_NONBLOCK keeps a FIFO or device from stalling the open; it is cleared
+    // again once the file is held.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    flags |= mode == Mode::SourceTargetData ? O_RDWR : (O_WRONLY | O_CREAT);
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat status {};
+    bool held = ::fstat(fd, &status) == 0 && !S_ISDIR(status.st_mode) &&
+                ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (held) {
+        const int current = ::fcntl(fd, F_GETFL);
+        held = current >= 0 && ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK) == 0;
+    }
+    if (held && mode == Mode::NewTextOutput && S_ISREG(status.st_mode)) {
+        held = ::ftruncate(fd, 0) == 0;
+    }
+    if (!held) {
+        ::close(fd);
+        return false;
+    }
+    descriptor = fd;
+    return true;
+}
+
+std::uint64_t BinaryFile::Length() const {
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        ThrowUnnamed(errno);
+    }
+    return status.st_size < 0 ? 0 : static_cast<std::uint64_t>(status.st_size);
+}
+
+void BinaryFile::Seek(std::int64_t position) {
+    if (position < 0) {
+        throw FileException(FileErrorCause::BadSeek, std::string());
+    }
+    if (::lseek(descriptor, static_cast<off_t>(position), SEEK_SET) < 0) {
+        const int error = errno;
+        throw FileException(error == EINVAL ? FileErrorCause::BadSeek
+                                            : FileException::CauseFromErrno(error),
+                            std::string());
+    }
+}
+
+std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(descriptor, bytes + done, count - done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowUnnamed(errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void BinaryFile::Write(const void* buffer, std::size_t count) {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(descriptor, bytes + done, count - done);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileException(FileException::CauseFromErrno(errno), fullPath);
+        }
+        if (put == 0) {
+            throw FileException(FileErrorCause::DiskFull, fullPath);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+}
+
+void BinaryFile::Close() {
+    if (descriptor < 0) {
+        return;
+    }
+    const int fd = descriptor;
+    descriptor = -1;
+    // Linux releases the descriptor even when close reports an error, so it
+    // must not be closed again.
+    if (::close(fd) != 0 && errno != EINTR) {
+        ThrowUnnamed(errno);
+    }
+}
+
+}  // namespace kestrel

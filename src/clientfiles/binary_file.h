@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kestrel {
+
+// The program's handle on one open file: absolute seeks, reads that may come
+// up short at the end of the file, writes that store everything or throw.
+// Nothing is buffered, so what was written before a failure stays written.
+//
+// Every open file is held under an exclusive lock, so a file can be open only
+// once at a time: a second open of the same file, through any path, by this or
+// another process of the program, fails.
+class BinaryFile {
+public:
+    enum class Mode {
+        // Read and write access; the file must exist and keeps its contents.
+        SourceTargetData,
+        // Write access; the file is created, or emptied if it exists. The lock
+        // is taken before the file is emptied, so a file that is open
+        // elsewhere is never emptied.
+        NewTextOutput,
+    };
+
+    BinaryFile() = default;
+    ~BinaryFile();  // closes a file still held, ignoring any failure
+    BinaryFile(const BinaryFile&) = delete;
+    BinaryFile& operator=(const BinaryFile&) = delete;
+
+    // Opens path, exactly as given (relative to the current directory), in
+    // mode. Returns false when the file cannot be opened; never throws, and
+    // the reason is not kept.
+    bool Open(const std::string& path, Mode mode) noexcept;
+
+    bool IsOpen() const noexcept { return descriptor >= 0; }
+
+    // The absolute path of the open file, as formed when it was opened.
+    const std::string& FullPath() const noexcept { return fullPath; }
+
+    // The file's current length in bytes. Throws FileException on failure.
+    std::uint64_t Length() const;
+
+    // Moves to position bytes from the start. A position past the end is
+    // allowed; a negative one throws FileException (seek failed).
+    void Seek(std::int64_t position);
+
+    // Reads up to count bytes at the current position; returns how many were
+    // read, fewer only at the end of the file. Bytes of buffer beyond those
+    // read are left untouched. Throws FileException when the system refuses.
+    std::size_t Read(void* buffer, std::size_t count);
+
+    // Writes all count bytes at the current position, lengthening the file as
+    // needed. Throws FileException naming the file's full path when the
+    // system refuses or stores fewer bytes (then with the disk-full cause).
+    void Write(const void* buffer, std::size_t count);
+
+    // Releases the file. The object is closed afterwards even when the system
+    // reports a failure, which throws FileException.
+    void Close();
+
+private:
+    int descriptor = -1;
+    std::string fullPath;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,59 @@
+#pragma once
+
+// The statics index staidx0.mul (one 12-byte entry per map block, in block
+// number order) and the statics data statics0.mul (7-byte item records). No
+// headers; all values little-endian. Both files are only read.
+
+#include <cstdint>
+
+#include "clientfiles/binary_file.h"
+#include "clientfiles/world_geometry.h"
+
+namespace kestrel {
+
+inline constexpr std::int32_t kStaticIndexEntryBytes = 12;
+inline constexpr std::int32_t kStaticRecordBytes = 7;
+inline constexpr std::int32_t kNoStatics = -1;  // lookup of a block without statics
+
+// One entry of the statics index.
+struct StaticIndexEntry {
+    std::int32_t lookup = 0;   // byte position of the block's first record, or -1
+    std::uint32_t length = 0;  // bytes the block's records take
+    std::uint32_t extra = 0;   // unused
+};
+
+// One item record of the statics data. The item stands at cell
+// (8 * bx + x, 8 * by + y) of its block (bx, by); x and y may exceed 7.
+struct StaticRecord {
+    std::uint16_t tileId = 0;
+    std::uint8_t x = 0;
+    std::uint8_t y = 0;
+    std::int8_t z = 0;
+    std::uint16_t hue = 0;
+};
+
+// Byte position of the index entry of block (bx, by).
+inline constexpr std::int32_t StaticIndexOffset(int bx, int by) {
+    return BlockNumber(bx, by) * kStaticIndexEntryBytes;
+}
+
+// Number of records of a block: one for every k with 7 * k < length.
+inline constexpr std::uint64_t StaticRecordCount(std::uint32_t length) {
+    return (std::uint64_t{length} + kStaticRecordBytes - 1) / kStaticRecordBytes;
+}
+
+// Reads the entry of block (bx, by) in one read. A lookup of -1 sets length to
+// 0. Bytes past the end of the index are not delivered; the fields they belong
+// to keep their previous bytes. Throws FileException when the system refuses.
+void ReadStaticIndexEntry(BinaryFile& index, int bx, int by, StaticIndexEntry& entry);
+
+// Reads the record at byte position of the data file in five reads (tileId,
+// x, y, z, hue). Bytes past the end are not delivered and keep their previous
+// values. Throws FileException for a negative position or a refused read.
+void ReadStaticRecord(BinaryFile& data, std::int64_t position, StaticRecord& record);
+
+// Decodes an entry or a record from its on-disk bytes.
+StaticIndexEntry DecodeStaticIndexEntry(const std::uint8_t* bytes);
+StaticRecord DecodeStaticRecord(const std::uint8_t* bytes);
+
+}  // namespace kestrel

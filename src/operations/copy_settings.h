@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+namespace kestrel {
+
+// What both operations work from: five paths, the source rectangle (both ends
+// included) and the destination corner and altitude shift. Columns are cell
+// columns 0..6143, rows cell rows 0..4095. Fields are in exchange order.
+struct CopySettings {
+    std::string sourceMapPath = "e:\\ultimaonline\\map0.mul";
+    std::string staticsIndexPath = "e:\\ultimaonline\\staidx0.mul";
+    std::string staticsDataPath = "e:\\ultimaonline\\statics0.mul";
+    std::string destMapPath = "e:\\ultimaonline\\map0.mul";
+    int maxX = 10;  // rightmost source column
+    int minX = 0;   // leftmost source column
+    int offX = 0;   // destination column of minX
+    int maxY = 10;  // bottom source row
+    int minY = 0;   // top source row
+    int offY = 0;   // destination row of minY
+    int offZ = 0;   // altitude shift, -256..256
+    std::string itemsPath = "items.wsc";
+};
+
+// Where a source cell or item lands: both operations place the rectangle by
+// this rule (minX, minY) -> (offX, offY), computed in signed 32-bit integers.
+inline int DestinationColumn(const CopySettings& settings, int x) {
+    return settings.offX + (x - settings.minX);
+}
+inline int DestinationRow(const CopySettings& settings, int y) {
+    return settings.offY + (y - settings.minY);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,115 @@
+#include "operations/statics_export.h"
+
+#include <cstdint>
+
+#include "clientfiles/statics_file.h"
+#include "operations/world_item_writer.h"
+
+namespace kestrel {
+
+std::string BadStaticsEntryMessage(int bx, int by) {
+    return "Error: source staidx0.mul has a bad entry for block " + std::to_string(bx) + "," +
+           std::to_string(by) + "!";
+}
+
+StaticsBlockRange VisitedBlocks(const CopySettings& settings) {
+    return {settings.minX / kBlockSize, settings.maxX / kBlockSize, settings.minY / kBlockSize,
+            settings.maxY / kBlockSize};
+}
+
+std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data,
+                                             const CopySettings& settings) {
+    const StaticsBlockRange blocks = VisitedBlocks(settings);
+    if (blocks.IsEmpty()) {
+        return std::nullopt;
+    }
+    const auto indexNeeded =
+        std::uint64_t(StaticIndexOffset(blocks.lastBx, blocks.lastBy)) + kStaticIndexEntryBytes;
+    if (index.Length() < indexNeeded) {
+        return std::string(kStaticsIndexTooShort);
+    }
+    const std::uint64_t dataLength = data.Length();
+    StaticIndexEntry entry;
+    for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
+        for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
+            ReadStaticIndexEntry(index, bx, by, entry);
+            if (entry.length == 0) {
+                continue;
+            }
+            const std::uint64_t recordBytes = StaticRecordCount(entry.length) * kStaticRecordBytes;
+            if (entry.lookup < 0 || std::uint64_t(entry.lookup) + recordBytes > dataLength) {
+                return BadStaticsEntryMessage(bx, by);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void ExportStaticsRecordByRecord(BinaryFile& index, BinaryFile& data, BinaryFile& items,
+                                 const CopySettings& settings) {
+    const StaticsBlockRange blocks = VisitedBlocks(settings);
+    std::uint32_t itemNumber = 0;
+    StaticIndexEntry entry;
+    StaticRecord record;
+    for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
+        const int baseY = by * kBlockSize;
+        for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
+            const int baseX = bx * kBlockSize;
+            ReadStaticIndexEntry(index, bx, by, entry);
+            for (std::uint64_t k = 0; k < StaticRecordCount(entry.length); ++k) {
+                ReadStaticRecord(data, std::int64_t{entry.lookup} + std::int64_t(k) * kStaticRecordBytes,
+                                 record);
+                const int column = baseX + record.x;
+                const int row = baseY + record.y;
+                if (column < settings.minX || column > settings.maxX || row < settings.minY ||
+                    row > settings.maxY) {
+                    continue;
+                }
+                WriteWorldItem(items, DestinationColumn(settings, column),
+                               DestinationRow(settings, row), settings.offZ + record.z,
+                               record.tileId, record.hue, static_cast<int>(itemNumber));
+                ++itemNumber;
+            }
+        }
+    }
+}
+
+void ExportStatics(const CopySettings& settings, UserInterface& ui) {
+    BusyIndicator busy(ui);
+    BinaryFile index;
+    if (!index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData)) {
+        busy.End();
+        ui.ShowMessage(kCannotOpenStaticsIndex);
+        return;
+    }
+    BinaryFile data;
+    if (!data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData)) {
+        index.Close();
+        busy.End();
+        ui.ShowMessage(kCannotOpenStaticsData);
+        return;
+    }
+    // Damaged statics are refused before the items script is touched, so an
+    // existing script survives them.
+    if (const std::optional<std::string> fault = CheckStaticsFiles(index, data, settings)) {
+        index.Close();
+        data.Close();
+        busy.End();
+        ui.ShowMessage(*fault);
+        return;
+    }
+    BinaryFile items;
+    if (!items.Open(settings.itemsPath, BinaryFile::Mode::NewTextOutput)) {
+        index.Close();
+        data.Close();
+        busy.End();
+        ui.ShowMessage(kCannotOpenItems);
+        return;
+    }
+    ExportStaticsRecordByRecord(index, data, items, settings);
+    index.Close();
+    data.Close();
+    items.Close();
+}
+
+}  // namespace kestrel

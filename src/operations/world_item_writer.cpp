@@ -1,0 +1,36 @@
+#include "operations/world_item_writer.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::uint32_t kSerialBase = 0x40000000u;
+
+template <class... Values>
+void WritePiece(BinaryFile& items, char (&buffer)[64], const char* format, Values... values) {
+    const int length = std::snprintf(buffer, sizeof buffer, format, values...);
+    items.Write(buffer, static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+int WorldItemSerial(int index) {
+    return static_cast<int>(static_cast<std::uint32_t>(index) + kSerialBase);
+}
+
+void WriteWorldItem(BinaryFile& items, int x, int y, int z, int tileId, int hue, int index) {
+    char buffer[64];
+    WritePiece(items, buffer, "SECTION WORLDITEM %i\r\n{\r\n", index);
+    WritePiece(items, buffer, "SERIAL %i\r\n", WorldItemSerial(index));
+    WritePiece(items, buffer, "ID %i\r\n", tileId);
+    WritePiece(items, buffer, "X %i\r\n", x);
+    WritePiece(items, buffer, "Y %i\r\n", y);
+    WritePiece(items, buffer, "Z %i\r\n", z);
+    WritePiece(items, buffer, "%s", "TYPE 255\r\n");
+    WritePiece(items, buffer, "COLOR %i\r\n}\r\n", hue);
+}
+
+}  // namespace kestrel
