@@ -87,9 +87,9 @@ void BinaryFile::Seek(std::int64_t position) {
     }
     if (::lseek(descriptor, static_cast<off_t>(position), SEEK_SET) < 0) {
         const int error = errno;
-        throw FileException(error == EINVAL ? FileErrorCause::BadSeek
-                                            : FileException::CauseFromErrno(error),
-                            std::string());
+        throw FileException(
+            error == EINVAL ? FileErrorCause::BadSeek : FileException::CauseFromErrno(error),
+            std::string());
     }
 }
 

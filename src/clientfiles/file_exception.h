@@ -7,16 +7,16 @@ namespace kestrel {
 
 // Why a file operation failed. Each cause has its own message text.
 enum class FileErrorCause {
-    Generic,           // any other error
+    Generic,  // any other error
     FileNotFound,
-    BadPath,           // invalid path
+    BadPath,  // invalid path
     TooManyOpenFiles,
     AccessDenied,
     InvalidFile,       // invalid file handle
     RemoveCurrentDir,  // the current directory
     DirectoryFull,
-    BadSeek,           // seek failed
-    HardIo,            // hardware error
+    BadSeek,  // seek failed
+    HardIo,   // hardware error
     SharingViolation,
     LockViolation,
     DiskFull,

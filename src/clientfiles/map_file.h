@@ -16,7 +16,7 @@ inline constexpr std::int32_t kMapBlockHeaderBytes = 4;
 inline constexpr std::int32_t kMapCellBytes = 3;  // tileId (u16 LE), altitude (i8)
 inline constexpr std::int32_t kMapCellsPerBlock = kBlockSize * kBlockSize;
 inline constexpr std::int32_t kMapBlockBytes =
-    kMapBlockHeaderBytes + kMapCellsPerBlock * kMapCellBytes;               // 196
+    kMapBlockHeaderBytes + kMapCellsPerBlock * kMapCellBytes;                      // 196
 inline constexpr std::int32_t kMapBlockColumnBytes = kBlockRows * kMapBlockBytes;  // 100,352
 inline constexpr std::int64_t kMapFileBytes =
     std::int64_t{kBlockColumns} * kMapBlockColumnBytes;  // 77,070,336

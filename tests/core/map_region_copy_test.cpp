@@ -1,1 +1,279 @@
+#include "operations/map_region_copy.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "clientfiles/file_exception.h"
+#include "clientfiles/map_file.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+
+namespace kestrel {
+namespace {
+
+using test::Bytes;
+using test::ReadBytes;
+using test::RecordingUi;
+using test::TempDir;
+using test::WriteBytes;
+using Events = std::vector<std::string>;
+
+Bytes PatternBytes(std::size_t size, unsigned seed) {
+    Bytes bytes(size);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (auto& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+// What the destination must hold after a copy, worked out cell by cell from
+// the settings alone.
+Bytes ExpectedDestination(const Bytes& source, Bytes dest, const CopySettings& s) {
+    for (int y = s.minY; y <= s.maxY; ++y) {
+        for (int x = s.minX; x <= s.maxX; ++x) {
+            const int toX = s.offX + x - s.minX;
+            const int toY = s.offY + y - s.minY;
+            if (toX >= 6144 || toY >= 4096) {
+                continue;
+            }
+            const auto from = static_cast<std::size_t>(CellOffset(x, y));
+            const auto to = static_cast<std::size_t>(CellOffset(toX, toY));
+            if (dest.size() < to + 3) {
+                dest.resize(to + 3, 0);
+            }
+            dest[to] = source[from];
+            dest[to + 1] = source[from + 1];
+            dest[to + 2] = static_cast<std::uint8_t>(source[from + 2] + s.offZ);
+        }
+    }
+    return dest;
+}
+
+class MapRegionCopyTest : public ::testing::Test {
+protected:
+    MapRegionCopyTest() {
+        settings.sourceMapPath = dir.File("source-map0.mul");
+        settings.destMapPath = dir.File("dest-map0.mul");
+        WriteBytes(settings.sourceMapPath, source);
+        WriteBytes(settings.destMapPath, dest);
+    }
+
+    void ExpectCopied() {
+        EXPECT_EQ(ReadBytes(settings.sourceMapPath), source) << "the source was written";
+        EXPECT_EQ(ReadBytes(settings.destMapPath), ExpectedDestination(source, dest, settings));
+    }
+
+    void ExpectUntouched() {
+        EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
+        EXPECT_EQ(ReadBytes(settings.destMapPath), dest);
+    }
+
+    TempDir dir;
+    Bytes source = PatternBytes(2 * kMapBlockColumnBytes, 1);
+    Bytes dest = PatternBytes(2 * kMapBlockColumnBytes, 2);
+    CopySettings settings;
+    RecordingUi ui;
+};
+
+TEST_F(MapRegionCopyTest, ASingleCellLandsOnTheCornerAndNothingElseChanges) {
+    settings.minX = settings.maxX = 2;
+    settings.minY = settings.maxY = 20;
+    CopyMapRegion(settings, ui);
+
+    Bytes expected = dest;
+    std::copy(source.begin() + 498, source.begin() + 501, expected.begin() + 4);
+    EXPECT_EQ(ReadBytes(settings.destMapPath), expected);
+    EXPECT_EQ(ui.events, (Events{"begin", "end"}));
+}
+
+TEST_F(MapRegionCopyTest, ARectangleAcrossBlocksMovesWithItsAltitudesShifted) {
+    const struct {
+        int minX, maxX, minY, maxY, offX, offY, offZ;
+    } cases[] = {
+        {3, 12, 5, 9, 1, 14, 10},     // across block columns and rows
+        {0, 15, 0, 15, 0, 0, 0},      // block-aligned onto itself
+        {8, 15, 6, 6, 2, 1000, -56},  // one row, far down
+        {5, 9, 7, 30, 9, 3, 256},     // a shift of 256 changes no altitude
+        {1, 2, 1, 2, 12, 12, -256},
+    };
+    for (const auto& row : cases) {
+        WriteBytes(settings.destMapPath, dest);
+        settings.minX = row.minX;
+        settings.maxX = row.maxX;
+        settings.minY = row.minY;
+        settings.maxY = row.maxY;
+        settings.offX = row.offX;
+        settings.offY = row.offY;
+        settings.offZ = row.offZ;
+        CopyMapRegion(settings, ui);
+        SCOPED_TRACE(::testing::Message()
+                     << row.minX << ".." << row.maxX << " x " << row.minY << ".." << row.maxY);
+        ExpectCopied();
+    }
+}
+
+TEST(ShiftAltitudeTest, WrapsAroundInEightBits) {
+    const struct {
+        int altitude, offZ, result;
+    } cases[] = {
+        {120, 10, -126}, {-128, -1, 127}, {100, 200, 44}, {100, -56, 44},
+        {127, 1, -128},  {-7, 256, -7},   {-7, -256, -7}, {0, 0, 0},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(ShiftAltitude(static_cast<std::int8_t>(row.altitude), row.offZ), row.result)
+            << row.altitude << " + " << row.offZ;
+    }
+}
+
+TEST(ClipMapCopyTest, CellsLandingRightOfOrBelowTheMapAreLeftOut) {
+    CopySettings settings;
+    settings.minX = 0;
+    settings.maxX = 10;
+    settings.offX = 6143 - 3;
+    settings.minY = 0;
+    settings.maxY = 5;
+    settings.offY = 4095 - 1;
+    const MapCopyRange range = ClipMapCopy(settings);
+    EXPECT_EQ(range.lastX, 3);
+    EXPECT_EQ(range.lastY, 1);
+
+    settings.offX = settings.offY = 0;
+    const MapCopyRange whole = ClipMapCopy(settings);
+    EXPECT_EQ(whole.lastX, 10);
+    EXPECT_EQ(whole.lastY, 5);
+}
+
+TEST_F(MapRegionCopyTest, RowsThatWouldLandBelowTheMapAreSkipped) {
+    settings.minX = 0;
+    settings.maxX = 3;
+    settings.minY = 0;
+    settings.maxY = 5;
+    settings.offY = 4094;
+    CopyMapRegion(settings, ui);
+    ExpectCopied();
+}
+
+TEST_F(MapRegionCopyTest, ColumnsThatWouldLandRightOfTheMapAreSkipped) {
+    settings.minX = 0;
+    settings.maxX = 10;
+    settings.minY = 0;
+    settings.maxY = 0;
+    settings.offX = 6140;
+    CopyMapRegion(settings, ui);
+
+    BinaryFile result;
+    ASSERT_TRUE(result.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_EQ(result.Length(), std::uint64_t(CellOffset(6143, 0)) + 3);
+    for (int x = 0; x <= 3; ++x) {
+        std::uint16_t tileId = 0;
+        std::int8_t altitude = 0;
+        ReadMapCell(result, 6140 + x, 0, tileId, altitude);
+        const auto at = static_cast<std::size_t>(CellOffset(x, 0));
+        EXPECT_EQ(tileId, source[at] | source[at + 1] << 8);
+        EXPECT_EQ(static_cast<std::uint8_t>(altitude), source[at + 2]);
+    }
+}
+
+TEST_F(MapRegionCopyTest, AnEmptyRectangleOpensBothFilesAndWritesNothing) {
+    settings.minX = 6;
+    settings.maxX = 5;
+    CopyMapRegion(settings, ui);
+    settings.minX = 0;
+    settings.minY = 9;
+    settings.maxY = 8;
+    CopyMapRegion(settings, ui);
+    ExpectUntouched();
+    EXPECT_EQ(ui.events, (Events{"begin", "end", "begin", "end"}));
+}
+
+TEST_F(MapRegionCopyTest, AShortDestinationGrowsToEndWithTheLastCellWritten) {
+    dest.clear();
+    WriteBytes(settings.destMapPath, dest);
+    settings.minX = 4;
+    settings.maxX = 13;
+    settings.minY = 2;
+    settings.maxY = 11;
+    settings.offX = 7;
+    settings.offY = 20;
+    CopyMapRegion(settings, ui);
+    ExpectCopied();
+}
+
+TEST_F(MapRegionCopyTest, TheDefaultPathsNameOneFileSoTheDestinationCannotBeOpened) {
+    settings.destMapPath = settings.sourceMapPath;
+    CopyMapRegion(settings, ui);
+    EXPECT_EQ(ui.events,
+              (Events{"begin", "end", "message: Error: cannot open destination map0.mul!"}));
+    EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
+}
+
+TEST_F(MapRegionCopyTest, AMissingSourceIsReportedBeforeTheDestinationIsTried) {
+    settings.sourceMapPath = dir.File("missing.mul");
+    settings.destMapPath = dir.File("missing-too.mul");
+    CopyMapRegion(settings, ui);
+    EXPECT_EQ(ui.events, (Events{"begin", "end", "message: Error: cannot open source map0.mul!"}));
+}
+
+TEST_F(MapRegionCopyTest, AMissingDestinationIsNotCreated) {
+    settings.destMapPath = dir.File("missing.mul");
+    CopyMapRegion(settings, ui);
+    EXPECT_EQ(ui.events,
+              (Events{"begin", "end", "message: Error: cannot open destination map0.mul!"}));
+    EXPECT_FALSE(std::filesystem::exists(settings.destMapPath));
+}
+
+TEST_F(MapRegionCopyTest, ASourceThatLacksCellsOfTheRectangleIsRefusedBeforeAnyWrite) {
+    settings.minX = 0;
+    settings.maxX = 9;  // reaches into the second block column
+    settings.maxY = 0;
+    source.resize(static_cast<std::size_t>(CellOffset(9, 0)) + 2);
+    WriteBytes(settings.sourceMapPath, source);
+    CopyMapRegion(settings, ui);
+    EXPECT_EQ(ui.events, (Events{"begin", "end",
+                                 "message: Error: source map0.mul is too short for the copy "
+                                 "rectangle!"}));
+    ExpectUntouched();
+
+    // One byte more holds the last cell, and the copy goes ahead.
+    source.push_back(0x55);
+    WriteBytes(settings.sourceMapPath, source);
+    ui.events.clear();
+    CopyMapRegion(settings, ui);
+    EXPECT_EQ(ui.events, (Events{"begin", "end"}));
+    ExpectCopied();
+}
+
+TEST_F(MapRegionCopyTest, EveryFileIsClosedBeforeAMessageIsShown) {
+    settings.minX = 0;
+    settings.maxX = 20;
+    WriteBytes(settings.sourceMapPath, {1, 2, 3});
+    bool reopened = false;
+    ui.onMessage = [&] {
+        BinaryFile source;
+        BinaryFile dest;
+        reopened = source.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData) &&
+                   dest.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData);
+    };
+    CopyMapRegion(settings, ui);
+    ASSERT_EQ(ui.events.size(), 3u);
+    EXPECT_TRUE(reopened);
+}
+
+TEST_F(MapRegionCopyTest, AFailedWriteEndsTheCopyWithTheFilesClosedAndTheBusyIndicatorEnded) {
+    settings.destMapPath = "/dev/full";
+    try {
+        CopyMapRegion(settings, ui);
+        FAIL() << "no exception";
+    } catch (const FileException& failure) {
+        EXPECT_STREQ(failure.what(), "Disk full while accessing /dev/full.");
+    }
+    EXPECT_EQ(ui.events, (Events{"begin", "end"}));
+    BinaryFile source;
+    EXPECT_TRUE(source.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData));
+}
+
+}  // namespace
+}  // namespace kestrel

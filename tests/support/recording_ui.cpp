@@ -2,9 +2,13 @@
 
 namespace kestrel::test {
 
-void RecordingUi::BeginBusy() { events.push_back("begin"); }
+void RecordingUi::BeginBusy() {
+    events.push_back("begin");
+}
 
-void RecordingUi::EndBusy() { events.push_back("end"); }
+void RecordingUi::EndBusy() {
+    events.push_back("end");
+}
 
 void RecordingUi::ShowMessage(const std::string& text) {
     events.push_back("message: " + text);
