@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Packs the build tree with CPack and runs scripts/check-package on the .deb.
-# Usage: package_test.sh BUILD_DIR SOURCE_DIR KESTREL_BUILT(0|1)
+# Usage: package_test.sh BUILD_DIR SOURCE_DIR KESTREL_BUILT(0|1) GUI_OPTION(ON|OFF)
 set -euo pipefail
-build=$1 source=$2 kestrel_built=$3
+build=$1 source=$2 kestrel_built=$3 gui_option=$4
 out="$build/package-test"
 rm -rf "$out"
 mkdir -p "$out"
@@ -12,5 +12,11 @@ if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log
 fi
 debs=("$out"/kestrel_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL: cpack made no single .deb"; exit 1; }
-if [ "$kestrel_built" = 1 ]; then gui=--gui; else gui=--no-gui; fi
+if [ "$gui_option" != ON ]; then
+    gui=--cli-only
+elif [ "$kestrel_built" = 1 ]; then
+    gui=--gui
+else
+    gui=--no-gui
+fi
 exec "$source/scripts/check-package" "$gui" "${debs[0]}"
