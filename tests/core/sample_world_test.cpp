@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -208,6 +209,31 @@ TEST_F(SampleWorldContentTest, TerrainHasWaterFlatsAndHillsOfKnownLandTiles) {
     EXPECT_GT(kinds["dirt"], 0);
     EXPECT_GT(flat, cells / 5);
     EXPECT_GT(hill, cells / 100);
+}
+
+// The world is generated one block column at a time; it must show no seam
+// where two block columns meet.
+TEST_F(SampleWorldContentTest, TerrainRunsOnSmoothlyAcrossBlockColumns) {
+    long long acrossSum = 0;
+    long long insideSum = 0;
+    int across = 0;
+    int inside = 0;
+    for (int x = 0; x + 1 < kColumns * 8; ++x) {
+        for (int y = 0; y < 4096; ++y) {
+            const int step =
+                std::abs(CellAt(world->map, x + 1, y).altitude - CellAt(world->map, x, y).altitude);
+            if ((x + 1) % 8 == 0) {
+                acrossSum += step;
+                ++across;
+            } else {
+                insideSum += step;
+                ++inside;
+            }
+        }
+    }
+    const double acrossMean = double(acrossSum) / across;
+    const double insideMean = double(insideSum) / inside;
+    EXPECT_LT(acrossMean, insideMean * 1.5 + 0.1) << acrossMean << " vs " << insideMean;
 }
 
 TEST_F(SampleWorldContentTest, LandCarriesTreesRocksAndBuildingsAtARealisticDensity) {
