@@ -31,10 +31,27 @@ public:
     void Flush();
 
 private:
+    // The decimal text of a section number and of its serial. Sections are
+    // numbered 0, 1, 2, ..., so the texts for the next number are made by
+    // counting up in decimal rather than by formatting afresh.
+    struct NumberTexts {
+        static constexpr int kSize = 16;  // room to copy the texts whole
+        char index[kSize] = {};
+        char serial[kSize] = {};
+        int indexLength = 0;
+        int serialLength = 0;
+        int number = 0;
+        bool valid = false;
+
+        void Format(int value);
+        void Advance();
+    };
+
     BinaryFile& items;
     std::size_t capacity;
     std::unique_ptr<char[]> buffer;
     std::size_t used = 0;
+    NumberTexts numbers;
 };
 
 }  // namespace kestrel

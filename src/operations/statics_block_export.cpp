@@ -65,7 +65,7 @@ public:
             return;
         }
         if (!chunk) {
-            chunk = std::make_unique<std::uint8_t[]>(kChunkBytes);
+            chunk = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkBytes);
         }
         for (std::uint64_t offset = 0; offset < total; offset += kChunkBytes) {
             const auto size =
@@ -101,7 +101,7 @@ private:
             return window.bytes.get() + (lookup - window.start);
         }
         if (!window.bytes) {
-            window.bytes = std::make_unique<std::uint8_t[]>(windowBytes);
+            window.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(windowBytes);
             window.readAhead = windowBytes;
         } else if (window.served > 1) {
             window.readAhead = std::min(windowBytes, window.readAhead * 2);

@@ -67,10 +67,19 @@ std::string Describe(const CopySettings& s) {
     return text.str();
 }
 
+// A whole file in one read; some of the files here are 77 MB.
+Bytes ReadWhole(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    Bytes bytes(std::filesystem::file_size(path));
+    stream.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(stream.good()) << path;
+    return bytes;
+}
+
 // Compares two files' bytes and names the first difference.
 void ExpectSameFile(const std::string& expectedPath, const std::string& actualPath) {
-    const Bytes expected = ReadBytes(expectedPath);
-    const Bytes actual = ReadBytes(actualPath);
+    const Bytes expected = ReadWhole(expectedPath);
+    const Bytes actual = ReadWhole(actualPath);
     ASSERT_EQ(expected.size(), actual.size()) << "file lengths differ";
     const auto [at, ignored] = std::mismatch(expected.begin(), expected.end(), actual.begin());
     EXPECT_TRUE(at == expected.end())
