@@ -56,4 +56,17 @@ void StaticIndexBands::Read(int bx, int by, StaticIndexEntry& entry) {
     entry = DecodeStaticIndexEntry(entryBytes);
 }
 
+const std::uint8_t* StaticIndexBands::Peek(int bx, int by) const {
+    if (by < bandFirst || by > bandLast || bx < firstBx ||
+        bx - firstBx >= static_cast<int>(delivered.size())) {
+        return nullptr;
+    }
+    const auto column = static_cast<std::size_t>(bx - firstBx);
+    const std::size_t at = static_cast<std::size_t>(by - bandFirst) * kStaticIndexEntryBytes;
+    if (delivered[column] < at + kStaticIndexEntryBytes) {
+        return nullptr;
+    }
+    return bytes.data() + column * static_cast<std::size_t>(bandRows) * kStaticIndexEntryBytes + at;
+}
+
 }  // namespace kestrel

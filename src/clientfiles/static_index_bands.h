@@ -26,6 +26,10 @@ public:
     // read fails.
     void Read(int bx, int by, StaticIndexEntry& entry);
 
+    // The on-disk bytes of the entry of block (bx, by) when its band is held
+    // and the index holds the whole entry; otherwise null. Reads nothing.
+    const std::uint8_t* Peek(int bx, int by) const;
+
 private:
     void LoadBand(int by);
 

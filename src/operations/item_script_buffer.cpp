@@ -107,18 +107,32 @@ void ItemScriptBuffer::NumberTexts::Advance() {
 }
 
 ItemScriptBuffer::ItemScriptBuffer(BinaryFile& items, std::size_t capacity)
-    : items(items),
-      capacity(std::max<std::size_t>(capacity, 256)),
-      buffer(std::make_unique_for_overwrite<char[]>(this->capacity)) {}
+    : items(items), capacity(std::max<std::size_t>(capacity, 256)) {
+    for (std::unique_ptr<char[]>& buffer : buffers) {
+        buffer = std::make_unique_for_overwrite<char[]>(this->capacity);
+    }
+}
+
+ItemScriptBuffer::~ItemScriptBuffer() {
+    if (writer.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        changed.notify_all();
+        writer.join();
+    }
+}
 
 void ItemScriptBuffer::Append(int x, int y, int z, int tileId, int hue, int index) {
     if (capacity - used < kLongestSection) {
-        Flush();
+        HandOff();
     }
     if (!numbers.valid || numbers.number != index) {
         numbers.Format(index);
     }
-    char* at = buffer.get() + used;
+    char* const start = buffers[filling].get();
+    char* at = start + used;
     at = Put(at, "SECTION WORLDITEM ");
     std::memcpy(at, numbers.index, NumberTexts::kSize);
     at += numbers.indexLength;
@@ -140,15 +154,66 @@ void ItemScriptBuffer::Append(int x, int y, int z, int tileId, int hue, int inde
     at = Put(at, "\r\nTYPE 255\r\nCOLOR ");
     at = PutNumber(at, hue);
     at = Put(at, "\r\n}\r\n");
-    used = static_cast<std::size_t>(at - buffer.get());
+    used = static_cast<std::size_t>(at - start);
     numbers.Advance();
 }
 
-void ItemScriptBuffer::Flush() {
-    const std::size_t pending = used;
+void ItemScriptBuffer::HandOff() {
+    const std::size_t size = used;
     used = 0;
-    if (pending > 0) {
-        items.Write(buffer.get(), pending);
+    WaitForWriter();
+    if (broken || size == 0) {
+        return;
+    }
+    if (!writer.joinable()) {
+        writer = std::thread([this] { WriterLoop(); });
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        pending = buffers[filling].get();
+        pendingSize = size;
+    }
+    changed.notify_all();
+    filling = 1 - filling;
+}
+
+void ItemScriptBuffer::Flush() {
+    HandOff();
+    WaitForWriter();
+}
+
+void ItemScriptBuffer::WaitForWriter() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return pending == nullptr; });
+    if (failure) {
+        broken = true;
+        std::exception_ptr thrown = std::move(failure);
+        failure = nullptr;
+        lock.unlock();
+        std::rethrow_exception(thrown);
+    }
+}
+
+void ItemScriptBuffer::WriterLoop() {
+    std::unique_lock<std::mutex> lock(mutex);
+    while (true) {
+        changed.wait(lock, [this] { return pending != nullptr || stopping; });
+        if (pending == nullptr) {
+            return;
+        }
+        const char* data = pending;
+        const std::size_t size = pendingSize;
+        lock.unlock();
+        std::exception_ptr caught;
+        try {
+            items.Write(data, size);
+        } catch (...) {
+            caught = std::current_exception();
+        }
+        lock.lock();
+        failure = caught;
+        pending = nullptr;
+        changed.notify_all();
     }
 }
 

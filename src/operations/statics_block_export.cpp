@@ -27,6 +27,9 @@ constexpr std::size_t kSmallestReadAhead = 512;
 // The piece in which a block larger than its window is read: whole records.
 constexpr std::size_t kChunkBytes = std::size_t{kStaticRecordBytes} * 8192;
 
+// How many blocks ahead of the walk the records are asked for.
+constexpr int kPrefetchDistance = 4;
+
 // Gives the bytes of records that a read did not deliver the values that the
 // record-by-record reads leave there: each such byte keeps the value of the
 // same byte of the record before, the first record's those of previous.
@@ -75,6 +78,19 @@ public:
             FillUndelivered(chunk.get(), got, size, last);
             Deliver(chunk.get(), size, visit);
         }
+    }
+
+    // Asks the processor to start loading the records of a block of the given
+    // block column, when its window holds them; reads nothing from the file.
+    void Prefetch(std::size_t column, std::int32_t lookup, std::uint32_t length) const {
+        const Window& window = windows[column];
+        if (length == 0 || window.valid == 0 || lookup < window.start ||
+            static_cast<std::uint64_t>(lookup - window.start) + length > window.valid) {
+            return;
+        }
+        const std::uint8_t* records = window.bytes.get() + (lookup - window.start);
+        __builtin_prefetch(records);
+        __builtin_prefetch(records + length - 1);
     }
 
 private:
@@ -145,6 +161,13 @@ void ExportStaticsByBlock(BinaryFile& index, BinaryFile& data, BinaryFile& items
             const int baseY = by * kBlockSize;
             for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
                 const int baseX = bx * kBlockSize;
+                // The records of each block lie in a different window; asking
+                // for a block a few steps ahead hides the wait for memory.
+                if (const std::uint8_t* ahead = entries.Peek(bx + kPrefetchDistance, by)) {
+                    records.Prefetch(
+                        static_cast<std::size_t>(bx + kPrefetchDistance - blocks.firstBx),
+                        LoadI32Le(ahead), LoadU32Le(ahead + 4));
+                }
                 entries.Read(bx, by, entry);
                 records.ForEach(static_cast<std::size_t>(bx - blocks.firstBx), entry,
                                 [&](const std::uint8_t* bytes, std::size_t count) {
