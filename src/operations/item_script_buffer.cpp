@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 
 #include "operations/world_item_writer.h"
 
@@ -165,8 +166,22 @@ void ItemScriptBuffer::HandOff() {
     if (broken || size == 0) {
         return;
     }
-    if (!writer.joinable()) {
-        writer = std::thread([this] { WriterLoop(); });
+    if (!writer.joinable() && !writeInline) {
+        try {
+            writer = std::thread([this] { WriterLoop(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the buffers are written by the caller.
+            writeInline = true;
+        }
+    }
+    if (writeInline) {
+        try {
+            items.Write(buffers[filling].get(), size);
+        } catch (...) {
+            broken = true;
+            throw;
+        }
+        return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex);

@@ -17,9 +17,9 @@ namespace kestrel {
 // first failed write; nothing is written after it.
 //
 // Two buffers take turns: while a full one is written out by a helper thread
-// (started at the first full buffer), the caller fills the other, so that
-// formatting and writing overlap. The helper touches nothing but the file and
-// the buffer it was given, and is joined before the object goes.
+// (started at the first full buffer; where none can be started, the caller
+// writes), the caller fills the other, so that formatting and writing overlap. The helper touches
+// nothing but the file and the buffer it was given, and is joined before the object goes.
 class ItemScriptBuffer {
 public:
     static constexpr std::size_t kDefaultCapacity = std::size_t{512} << 10;
@@ -75,7 +75,8 @@ private:
     int filling = 0;  // the buffer being filled
     std::size_t used = 0;
     NumberTexts numbers;
-    bool broken = false;  // a write has failed and that has been thrown
+    bool broken = false;       // a write has failed and that has been thrown
+    bool writeInline = false;  // no helper thread could be started
 
     std::thread writer;
     std::mutex mutex;

@@ -11,7 +11,7 @@ namespace kestrel {
 // of block rows at a time, each block's records in one read (from a read-ahead
 // window kept for each block column of the rectangle, in bounded chunks for a
 // block larger than its window), and the sections go out through an
-// ItemScriptBuffer. Memory stays under about 10 MiB whatever the rectangle.
+// ItemScriptBuffer. Memory stays under about 11 MiB whatever the rectangle.
 //
 // Entries and records that run past the end of their file are read as the
 // record-by-record walk reads them: the bytes not delivered keep the previous
