@@ -38,14 +38,14 @@ constexpr auto kDigitPairs = [] {
     return pairs;
 }();
 
-char* PutPair(char* at, unsigned value) {
+[[gnu::always_inline]] inline char* PutPair(char* at, unsigned value) {
     std::memcpy(at, kDigitPairs.text + 2 * value, 2);
     return at + 2;
 }
 
 // Signed decimal, as "%i" writes it. Values of up to five digits, which are
 // nearly all of them, take a short path.
-char* PutNumber(char* at, int value) {
+[[gnu::always_inline]] inline char* PutNumber(char* at, int value) {
     if (value < 0 || value >= 100000) {
         return std::to_chars(at, at + 11, value).ptr;
     }
