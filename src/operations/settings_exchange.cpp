@@ -9,12 +9,8 @@ namespace {
 
 constexpr std::size_t kExaminedCharacters = 31;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Settings is CopySettings or const CopySettings; the member keeps its constness.
 template <class Settings>

@@ -32,18 +32,11 @@ enum class SettingsField {
 // The order in which the fields are taken and checked; the first rejected
 // field stops the exchange, so this order decides which error is reported.
 inline constexpr std::array<SettingsField, 12> kExchangeOrder = {
-    SettingsField::SourceMapPath,
-    SettingsField::StaticsIndexPath,
-    SettingsField::StaticsDataPath,
-    SettingsField::DestMapPath,
-    SettingsField::MaxX,
-    SettingsField::MinX,
-    SettingsField::OffX,
-    SettingsField::MaxY,
-    SettingsField::MinY,
-    SettingsField::OffY,
-    SettingsField::OffZ,
-    SettingsField::ItemsPath,
+    SettingsField::SourceMapPath, SettingsField::StaticsIndexPath,
+    SettingsField::StaticsDataPath, SettingsField::DestMapPath,
+    SettingsField::MaxX, SettingsField::MinX, SettingsField::OffX,
+    SettingsField::MaxY, SettingsField::MinY, SettingsField::OffY,
+    SettingsField::OffZ, SettingsField::ItemsPath,
 };
 
 struct IntegerRange {

@@ -4,13 +4,9 @@ namespace kestrel {
 
 UserInterface::~UserInterface() = default;
 
-BusyIndicator::BusyIndicator(UserInterface& ui) : ui(ui), active(true) {
-    ui.BeginBusy();
-}
+BusyIndicator::BusyIndicator(UserInterface& ui) : ui(ui), active(true) { ui.BeginBusy(); }
 
-BusyIndicator::~BusyIndicator() {
-    End();
-}
+BusyIndicator::~BusyIndicator() { End(); }
 
 void BusyIndicator::End() {
     if (active) {
