@@ -97,7 +97,7 @@ void ItemScriptBuffer::NumberTexts::Format(int value) {
     valid = true;
 }
 
-void ItemScriptBuffer::NumberTexts::Advance() {
+inline void ItemScriptBuffer::NumberTexts::Advance() {
     if (number < 0 || number >= kLastCountingNumber) {
         valid = false;
         return;

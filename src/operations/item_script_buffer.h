@@ -60,7 +60,7 @@ private:
         bool valid = false;
 
         void Format(int value);
-        void Advance();
+        [[gnu::always_inline]] inline void Advance();
     };
 
     // Gives the filled buffer to the writer and goes on with the other one.
