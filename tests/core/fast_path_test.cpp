@@ -228,6 +228,30 @@ TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyAtTheEdgesOfTheMap) {
     }
 }
 
+// Rectangles at least half the map high, whose block columns are moved
+// several at a time.
+TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyForTallRectangles) {
+    TempDir dir;
+    Random random(2048);
+    const std::string sourcePath = dir.File("source.mul");
+    WriteBytes(sourcePath, RandomBytes(random, 12 * kMapBlockColumnBytes));
+    const std::string destPath = dir.File("dest.mul");
+
+    struct Case {
+        CopySettings settings;
+        std::size_t destLength;
+    };
+    const Case cases[] = {
+        {Rectangle(0, 31, 0, 4095, 8, 0, 5), 3 * kMapBlockColumnBytes},  // aligned, whole height
+        {Rectangle(5, 94, 1000, 3099, 2, 7, 77), 0},                     // not aligned, two groups
+        {Rectangle(8, 95, 1900, 4095, 6100, 1950, -1), 5000},            // clipped right and bottom
+    };
+    for (const Case& c : cases) {
+        WriteBytes(destPath, RandomBytes(random, c.destLength));
+        ExpectSpansCopyAsCellByCell(dir, sourcePath, destPath, c.settings);
+    }
+}
+
 TEST(MapSpanCopy, CopiesASourceTooShortForTheRectangleAsTheCellByCellCopyDoes) {
     TempDir dir;
     Random random(31);
