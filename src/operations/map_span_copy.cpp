@@ -14,26 +14,61 @@ namespace kestrel {
 
 namespace {
 
-// A whole row of a block: 8 cells.
-constexpr std::size_t kRowBytes = std::size_t{kBlockSize} * kMapCellBytes;
-
-// Block columns moved in one read and one write, about 1 MiB, when the
-// rectangle fills at least half of each; otherwise one at a time, so that a
-// flat rectangle does not read the rows between its block columns.
-constexpr int kGroupColumns = 10;
-
-// Offset of cell (x, y) from the start of block row firstBlockRow of block
-// column firstBlockColumn, in the file's layout. The cell must lie at or after
-// both.
-std::size_t OffsetFrom(int x, int y, int firstBlockColumn, int firstBlockRow) {
+// Offset of cell (x, y) in a run of whole blocks of one block column that
+// begins with block row firstBlockRow.
+std::size_t OffsetInColumn(int x, int y, int firstBlockRow) {
     const auto column = static_cast<unsigned>(x);
     const auto row = static_cast<unsigned>(y);
     const unsigned cellInBlock = (column & 7u) + ((row & 7u) << 3);
-    return std::size_t{(column >> 3) - static_cast<unsigned>(firstBlockColumn)} *
-               kMapBlockColumnBytes +
-           std::size_t{(row >> 3) - static_cast<unsigned>(firstBlockRow)} * kMapBlockBytes +
+    return std::size_t{(row >> 3) - static_cast<unsigned>(firstBlockRow)} * kMapBlockBytes +
            kMapBlockHeaderBytes + std::size_t{cellInBlock} * kMapCellBytes;
 }
+
+// The blocks of one source block column that hold the rectangle's rows, read
+// in one go. Two of them are kept: the cells of one destination block column
+// come from at most two neighbouring source block columns, whose numbers
+// differ in parity, and as the copy moves right each source block column is
+// needed by at most two consecutive destination block columns.
+class SourceColumns {
+public:
+    SourceColumns(BinaryFile& source, int firstBlockRow, int lastBlockRow)
+        : source(source),
+          firstBlockRow(firstBlockRow),
+          spanBytes(static_cast<std::size_t>(lastBlockRow - firstBlockRow + 1) * kMapBlockBytes) {}
+
+    // A whole row of a block: 8 cells.
+    static constexpr std::size_t kRowBytes = std::size_t{kBlockSize} * kMapCellBytes;
+
+    // The column's blocks, read when they are not held yet, followed by a
+    // row's worth of zeros, so that a whole row can be read from any cell. A source that
+    // ends inside them delivers less; the caller has made sure that the cells
+    // it uses are all before the end.
+    const std::uint8_t* Load(int blockColumn) {
+        Slot& slot = slots[blockColumn & 1];
+        if (slot.blockColumn != blockColumn) {
+            if (!slot.bytes) {
+                slot.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(spanBytes + kRowBytes);
+                std::memset(slot.bytes.get() + spanBytes, 0, kRowBytes);
+            }
+            source.Seek(std::int64_t{blockColumn} * kMapBlockColumnBytes +
+                        std::int64_t{firstBlockRow} * kMapBlockBytes);
+            source.Read(slot.bytes.get(), spanBytes);
+            slot.blockColumn = blockColumn;
+        }
+        return slot.bytes.get();
+    }
+
+private:
+    struct Slot {
+        int blockColumn = -1;
+        std::unique_ptr<std::uint8_t[]> bytes;
+    };
+
+    BinaryFile& source;
+    int firstBlockRow;
+    std::size_t spanBytes;
+    Slot slots[2];
+};
 
 // What is added to each byte of a run of whole cells: offZ to every altitude
 // byte, nothing to the tile numbers.
@@ -62,6 +97,7 @@ void CopyShifted(const std::uint8_t* from, std::uint8_t* to, std::size_t bytes,
 // size; the sources have a row's worth of readable bytes after every cell.
 void CopyRowShifted(const std::uint8_t* left, std::size_t leftBytes, const std::uint8_t* right,
                     std::uint8_t* to, const ShiftPattern& pattern) {
+    constexpr std::size_t kRowBytes = std::size_t{kBlockSize} * kMapCellBytes;
     std::uint8_t row[2 * kRowBytes];
     std::memcpy(row, left, kRowBytes);
     if (right != nullptr) {
@@ -79,69 +115,6 @@ void CopyBlockShifted(const std::uint8_t* from, std::uint8_t* to, const ShiftPat
     }
 }
 
-// The copy's geometry: the destination cells firstDx..lastDx of rows
-// firstDy..lastDy, and how to get from a destination cell to its source cell.
-struct Placement {
-    int firstDx;
-    int lastDx;
-    int firstDy;
-    int lastDy;
-    int toSourceX;
-    int toSourceY;
-    int firstSourceBlockRow;
-    int lastSourceBlockRow;
-    bool blocksAligned;  // cells keep their place inside their block
-};
-
-// Fills in the cells of destination block column blockColumn. source holds
-// the file from block row firstSourceBlockRow of block column sourceColumn
-// on, span the destination from the cell at spanOrigin bytes after block row
-// firstDy / 8 of block column spanColumn.
-void CopyBlockColumn(const Placement& at, int blockColumn, const std::uint8_t* source,
-                     int sourceColumn, std::uint8_t* span, int spanColumn, std::size_t spanOrigin,
-                     const ShiftPattern& pattern) {
-    const int firstDestBlockRow = at.firstDy / kBlockSize;
-    const auto from = [&](int x, int y) {
-        return source + OffsetFrom(x, y, sourceColumn, at.firstSourceBlockRow);
-    };
-    const auto to = [&](int dx, int dy) {
-        return span + (OffsetFrom(dx, dy, spanColumn, firstDestBlockRow) - spanOrigin);
-    };
-    const int lowDx = std::max(at.firstDx, blockColumn * kBlockSize);
-    const int highDx = std::min(at.lastDx, blockColumn * kBlockSize + kBlockSize - 1);
-    // A row's cells of this block column come from one source block column,
-    // or from two when the offset is not a multiple of 8.
-    const int lowX = lowDx + at.toSourceX;
-    const int highX = highDx + at.toSourceX;
-    const int splitX = std::min(highX, lowX - lowX % kBlockSize + kBlockSize - 1);
-    const std::size_t leftBytes = std::size_t(splitX - lowX + 1) * kMapCellBytes;
-    const std::size_t rightBytes = std::size_t(highX - splitX) * kMapCellBytes;
-    const bool wholeWidth = lowDx % kBlockSize == 0 && highDx % kBlockSize == kBlockSize - 1;
-
-    for (int blockRow = at.firstDy / kBlockSize; blockRow <= at.lastDy / kBlockSize; ++blockRow) {
-        const int lowDy = std::max(at.firstDy, blockRow * kBlockSize);
-        const int highDy = std::min(at.lastDy, blockRow * kBlockSize + kBlockSize - 1);
-        if (at.blocksAligned && wholeWidth && lowDy == blockRow * kBlockSize &&
-            highDy == blockRow * kBlockSize + kBlockSize - 1) {
-            CopyBlockShifted(from(lowX, lowDy + at.toSourceY), to(lowDx, lowDy), pattern);
-            continue;
-        }
-        for (int dy = lowDy; dy <= highDy; ++dy) {
-            const int y = dy + at.toSourceY;
-            if (wholeWidth) {
-                CopyRowShifted(from(lowX, y), leftBytes,
-                               rightBytes > 0 ? from(splitX + 1, y) : nullptr, to(lowDx, dy),
-                               pattern);
-                continue;
-            }
-            CopyShifted(from(lowX, y), to(lowDx, dy), leftBytes, pattern);
-            if (rightBytes > 0) {
-                CopyShifted(from(splitX + 1, y), to(lowDx, dy) + leftBytes, rightBytes, pattern);
-            }
-        }
-    }
-}
-
 }  // namespace
 
 void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& settings) {
@@ -156,65 +129,81 @@ void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& sett
         return;
     }
 
-    Placement at{};
-    at.firstDx = DestinationColumn(settings, range.firstX);
-    at.lastDx = DestinationColumn(settings, range.lastX);
-    at.firstDy = DestinationRow(settings, range.firstY);
-    at.lastDy = DestinationRow(settings, range.lastY);
-    at.toSourceX = range.firstX - at.firstDx;
-    at.toSourceY = range.firstY - at.firstDy;
-    at.firstSourceBlockRow = range.firstY / kBlockSize;
-    at.lastSourceBlockRow = range.lastY / kBlockSize;
-    at.blocksAligned = at.toSourceX % kBlockSize == 0 && at.toSourceY % kBlockSize == 0;
+    const int firstDx = DestinationColumn(settings, range.firstX);
+    const int lastDx = DestinationColumn(settings, range.lastX);
+    const int firstDy = DestinationRow(settings, range.firstY);
+    const int lastDy = DestinationRow(settings, range.lastY);
+    const int toSourceX = range.firstX - firstDx;
+    const int toSourceY = range.firstY - firstDy;
+    const int firstSourceBlockRow = range.firstY / kBlockSize;
+    const int firstDestBlockRow = firstDy / kBlockSize;
+    // Cells keep their place inside their block: whole blocks can be copied.
+    const bool blocksAligned = toSourceX % kBlockSize == 0 && toSourceY % kBlockSize == 0;
     const ShiftPattern pattern = MakeShiftPattern(settings.offZ);
 
-    const int firstDestBlockRow = at.firstDy / kBlockSize;
-    const std::size_t spanHeight =
-        std::size_t(at.lastDy / kBlockSize - firstDestBlockRow + 1) * kMapBlockBytes;
-    const int groupColumns = 2 * spanHeight >= kMapBlockColumnBytes ? kGroupColumns : 1;
-    const std::size_t sourceHeight =
-        std::size_t(at.lastSourceBlockRow - at.firstSourceBlockRow + 1) * kMapBlockBytes;
+    SourceColumns sourceColumns(source, firstSourceBlockRow, range.lastY / kBlockSize);
     std::vector<std::uint8_t> span;
-    std::vector<std::uint8_t> sourceBytes;
 
-    const int lastBlockColumn = at.lastDx / kBlockSize;
-    for (int firstColumn = at.firstDx / kBlockSize; firstColumn <= lastBlockColumn;
-         firstColumn += groupColumns) {
-        const int lastColumn = std::min(lastBlockColumn, firstColumn + groupColumns - 1);
-        const int lowDx = std::max(at.firstDx, firstColumn * kBlockSize);
-        const int highDx = std::min(at.lastDx, lastColumn * kBlockSize + kBlockSize - 1);
-
-        // The destination from the first cell to the last cell written in
-        // these block columns: writing it back never lengthens the file past
-        // a cell the cell-by-cell copy writes, and the bytes in between that
-        // lie past the old end read back as zeros, as a gap in the file does.
-        const std::int64_t spanStart = CellOffset(lowDx, at.firstDy);
-        const std::int64_t spanEnd = std::int64_t{CellOffset(highDx, at.lastDy)} + kMapCellBytes;
+    for (int blockColumn = firstDx / kBlockSize; blockColumn <= lastDx / kBlockSize;
+         ++blockColumn) {
+        const int lowDx = std::max(firstDx, blockColumn * kBlockSize);
+        const int highDx = std::min(lastDx, blockColumn * kBlockSize + kBlockSize - 1);
+        // From the first cell to the last cell written in this block column:
+        // writing the span back never lengthens the file past a cell the
+        // cell-by-cell copy writes, and the bytes in between that lie past the
+        // old end read back as zeros, as a gap in the file does.
+        const std::int64_t spanStart = CellOffset(lowDx, firstDy);
+        const std::int64_t spanEnd = std::int64_t{CellOffset(highDx, lastDy)} + kMapCellBytes;
         const auto spanBytes = static_cast<std::size_t>(spanEnd - spanStart);
         span.resize(spanBytes);
         dest.Seek(spanStart);
         const std::size_t got = dest.Read(span.data(), spanBytes);
         std::memset(span.data() + got, 0, spanBytes - got);
+        // span[OffsetInColumn(dx, dy, firstDestBlockRow) - spanOrigin] is cell (dx, dy).
+        const std::size_t spanOrigin = OffsetInColumn(lowDx, firstDy, firstDestBlockRow);
 
-        // The source block columns these cells come from, whole rows of
-        // blocks, and a row's worth of zeros after them so that a whole row
-        // can be read from any cell. A source that ends inside them delivers
-        // less; every cell used lies before its end (checked above).
-        const int firstSourceColumn = (lowDx + at.toSourceX) / kBlockSize;
-        const int lastSourceColumn = (highDx + at.toSourceX) / kBlockSize;
-        const std::size_t sourceSize =
-            std::size_t(lastSourceColumn - firstSourceColumn) * kMapBlockColumnBytes + sourceHeight;
-        sourceBytes.resize(sourceSize + kRowBytes);
-        std::memset(sourceBytes.data() + sourceSize, 0, kRowBytes);
-        source.Seek(std::int64_t{firstSourceColumn} * kMapBlockColumnBytes +
-                    std::int64_t{at.firstSourceBlockRow} * kMapBlockBytes);
-        source.Read(sourceBytes.data(), sourceSize);
+        // A row's cells of this block column come from one source block
+        // column, or from two when the offset is not a multiple of 8.
+        const int lowX = lowDx + toSourceX;
+        const int highX = highDx + toSourceX;
+        const int splitX = std::min(highX, lowX - lowX % kBlockSize + kBlockSize - 1);
+        const std::size_t leftBytes = std::size_t(splitX - lowX + 1) * kMapCellBytes;
+        const std::size_t rightBytes = std::size_t(highX - splitX) * kMapCellBytes;
+        const std::uint8_t* left = sourceColumns.Load(lowX / kBlockSize);
+        const std::uint8_t* right =
+            rightBytes > 0 ? sourceColumns.Load(highX / kBlockSize) : nullptr;
+        const bool wholeWidth = lowDx % kBlockSize == 0 && highDx % kBlockSize == kBlockSize - 1;
 
-        const std::size_t spanOrigin =
-            OffsetFrom(lowDx, at.firstDy, firstColumn, firstDestBlockRow);
-        for (int blockColumn = firstColumn; blockColumn <= lastColumn; ++blockColumn) {
-            CopyBlockColumn(at, blockColumn, sourceBytes.data(), firstSourceColumn, span.data(),
-                            firstColumn, spanOrigin, pattern);
+        for (int blockRow = firstDy / kBlockSize; blockRow <= lastDy / kBlockSize; ++blockRow) {
+            const int lowDy = std::max(firstDy, blockRow * kBlockSize);
+            const int highDy = std::min(lastDy, blockRow * kBlockSize + kBlockSize - 1);
+            if (blocksAligned && wholeWidth && lowDy == blockRow * kBlockSize &&
+                highDy == blockRow * kBlockSize + kBlockSize - 1) {
+                CopyBlockShifted(
+                    left + OffsetInColumn(lowX, lowDy + toSourceY, firstSourceBlockRow),
+                    span.data() + OffsetInColumn(lowDx, lowDy, firstDestBlockRow) - spanOrigin,
+                    pattern);
+                continue;
+            }
+            for (int dy = lowDy; dy <= highDy; ++dy) {
+                const int y = dy + toSourceY;
+                std::uint8_t* to =
+                    span.data() + OffsetInColumn(lowDx, dy, firstDestBlockRow) - spanOrigin;
+                if (wholeWidth) {
+                    CopyRowShifted(left + OffsetInColumn(lowX, y, firstSourceBlockRow), leftBytes,
+                                   right == nullptr
+                                       ? nullptr
+                                       : right + OffsetInColumn(splitX + 1, y, firstSourceBlockRow),
+                                   to, pattern);
+                    continue;
+                }
+                CopyShifted(left + OffsetInColumn(lowX, y, firstSourceBlockRow), to, leftBytes,
+                            pattern);
+                if (right != nullptr) {
+                    CopyShifted(right + OffsetInColumn(splitX + 1, y, firstSourceBlockRow),
+                                to + leftBytes, rightBytes, pattern);
+                }
+            }
         }
 
         dest.Seek(spanStart);

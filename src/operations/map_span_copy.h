@@ -11,12 +11,10 @@ namespace kestrel {
 // than the map grown to end with the last cell written when that lies past its
 // old end. Block headers and cells outside the rectangle keep their bytes.
 //
-// Works a destination block column at a time, or ten at a time when the
-// rectangle fills at least half of each: the span of the destination from the
-// first cell to the last cell written (at most about 1 MiB) is read, its cells
-// are filled in from the source block columns they come from, read whole in
-// one read, and the span is written back in one write. Memory stays under
-// 3 MiB whatever the rectangle.
+// Works one destination block column at a time: the column's span of the
+// destination (at most 100,352 bytes) is read, its cells are filled in from at
+// most two source block columns read whole, and the span is written back in one
+// write. Memory stays under 300 KiB whatever the rectangle.
 //
 // A source too short for the rectangle is copied cell by cell, so that the
 // cells it lacks come out as the cell-by-cell copy writes them.

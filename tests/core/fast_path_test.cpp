@@ -228,8 +228,7 @@ TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyAtTheEdgesOfTheMap) {
     }
 }
 
-// Rectangles at least half the map high, whose block columns are moved
-// several at a time.
+// Rectangles at least half the map high, aligned and not, and clipped.
 TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyForTallRectangles) {
     TempDir dir;
     Random random(2048);
