@@ -62,7 +62,9 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
         const int current = ::fcntl(fd, F_GETFL);
         held = current >= 0 && ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK) == 0;
     }
-    if (held && mode == Mode::NewTextOutput && S_ISREG(status.st_mode)) {
+    // An empty file is not truncated: on some file systems (ext4) a truncation
+    // makes the close push the whole new contents towards the disk at once.
+    if (held && mode == Mode::NewTextOutput && S_ISREG(status.st_mode) && status.st_size > 0) {
         held = ::ftruncate(fd, 0) == 0;
     }
     if (!held) {

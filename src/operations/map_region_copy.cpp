@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "clientfiles/map_file.h"
+#include "operations/map_span_copy.h"
 
 namespace kestrel {
 
@@ -59,7 +60,7 @@ void CopyMapRegion(const CopySettings& settings, UserInterface& ui) {
         ui.ShowMessage(kSourceMapTooShort);
         return;
     }
-    CopyMapCellByCell(source, dest, settings);
+    CopyMapSpans(source, dest, settings);
     source.Close();
     dest.Close();
 }

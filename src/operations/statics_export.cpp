@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "clientfiles/static_index_bands.h"
 #include "clientfiles/statics_file.h"
+#include "operations/statics_block_export.h"
 #include "operations/world_item_writer.h"
 
 namespace kestrel {
@@ -29,10 +31,11 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
         return std::string(kStaticsIndexTooShort);
     }
     const std::uint64_t dataLength = data.Length();
+    StaticIndexBands entries(index, blocks.firstBx, blocks.lastBx, blocks.firstBy, blocks.lastBy);
     StaticIndexEntry entry;
     for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
         for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
-            ReadStaticIndexEntry(index, bx, by, entry);
+            entries.Read(bx, by, entry);
             if (entry.length == 0) {
                 continue;
             }
@@ -106,7 +109,7 @@ void ExportStatics(const CopySettings& settings, UserInterface& ui) {
         ui.ShowMessage(kCannotOpenItems);
         return;
     }
-    ExportStaticsRecordByRecord(index, data, items, settings);
+    ExportStaticsByBlock(index, data, items, settings);
     index.Close();
     data.Close();
     items.Close();

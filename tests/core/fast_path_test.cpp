@@ -1,0 +1,595 @@
+// The fast map copy and the fast statics export against the cell-by-cell and
+// record-by-record walks they replace: the same inputs must give the same
+// bytes, file lengths included. Inputs are random from fixed seeds, so a
+// failure reproduces.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "clientfiles/binary_file.h"
+#include "clientfiles/byte_order.h"
+#include "clientfiles/file_exception.h"
+#include "clientfiles/map_file.h"
+#include "clientfiles/statics_file.h"
+#include "operations/item_script_buffer.h"
+#include "operations/map_region_copy.h"
+#include "operations/map_span_copy.h"
+#include "operations/statics_block_export.h"
+#include "operations/statics_export.h"
+#include "operations/world_item_writer.h"
+#include "support/temp_dir.h"
+
+namespace kestrel::test {
+namespace {
+
+using Random = std::mt19937;
+
+int Uniform(Random& random, int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+}
+
+Bytes RandomBytes(Random& random, std::size_t count) {
+    Bytes bytes(count);
+    for (std::uint8_t& byte : bytes) {
+        byte = static_cast<std::uint8_t>(Uniform(random, 0, 255));
+    }
+    return bytes;
+}
+
+// Overwrites count random bytes at offset of an existing file; the rest of
+// the file, holes included, stays.
+void WriteRandomAt(const std::string& path, std::int64_t offset, std::size_t count,
+                   Random& random) {
+    const Bytes bytes = RandomBytes(random, count);
+    std::fstream stream(path, std::ios::in | std::ios::out | std::ios::binary);
+    stream.seekp(offset);
+    stream.write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(stream.good()) << path;
+}
+
+std::string Describe(const CopySettings& s) {
+    std::ostringstream text;
+    text << "x " << s.minX << ".." << s.maxX << " y " << s.minY << ".." << s.maxY << " to ("
+         << s.offX << ", " << s.offY << ") z " << s.offZ;
+    return text.str();
+}
+
+// A whole file in one read; some of the files here are 77 MB.
+Bytes ReadWhole(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    Bytes bytes(std::filesystem::file_size(path));
+    stream.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(stream.good()) << path;
+    return bytes;
+}
+
+// Compares two files' bytes and names the first difference.
+void ExpectSameFile(const std::string& expectedPath, const std::string& actualPath) {
+    const Bytes expected = ReadWhole(expectedPath);
+    const Bytes actual = ReadWhole(actualPath);
+    ASSERT_EQ(expected.size(), actual.size()) << "file lengths differ";
+    const auto [at, ignored] = std::mismatch(expected.begin(), expected.end(), actual.begin());
+    EXPECT_TRUE(at == expected.end())
+        << "first difference at byte " << (at - expected.begin()) << " of " << expected.size();
+}
+
+// Lowers the file-size limit of this process, so that a write past limit
+// bytes stores what fits and the next one fails as a full disk does.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved;
+        lowered.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved{};
+    sighandler_t previousHandler;
+};
+
+// ---------------------------------------------------------------------------
+// Map copy
+
+using MapCopy = std::function<void(BinaryFile&, BinaryFile&, const CopySettings&)>;
+
+// Runs copy from sourcePath into a copy of destPath, returns the copy's path.
+std::string CopyInto(const TempDir& dir, const std::string& name, const MapCopy& copy,
+                     const std::string& sourcePath, const std::string& destPath,
+                     const CopySettings& settings) {
+    const std::string target = dir.File(name);
+    std::filesystem::copy_file(destPath, target, std::filesystem::copy_options::overwrite_existing);
+    BinaryFile source;
+    BinaryFile dest;
+    EXPECT_TRUE(source.Open(sourcePath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(dest.Open(target, BinaryFile::Mode::SourceTargetData));
+    copy(source, dest, settings);
+    source.Close();
+    dest.Close();
+    return target;
+}
+
+void ExpectSpansCopyAsCellByCell(const TempDir& dir, const std::string& sourcePath,
+                                 const std::string& destPath, const CopySettings& settings) {
+    SCOPED_TRACE(Describe(settings) + ", destination of " +
+                 std::to_string(std::filesystem::file_size(destPath)) + " bytes");
+    const std::string expected =
+        CopyInto(dir, "expected.mul", CopyMapCellByCell, sourcePath, destPath, settings);
+    const std::string actual =
+        CopyInto(dir, "actual.mul", CopyMapSpans, sourcePath, destPath, settings);
+    ExpectSameFile(expected, actual);
+}
+
+CopySettings Rectangle(int minX, int maxX, int minY, int maxY, int offX, int offY, int offZ) {
+    CopySettings settings;
+    settings.minX = minX;
+    settings.maxX = maxX;
+    settings.minY = minY;
+    settings.maxY = maxY;
+    settings.offX = offX;
+    settings.offY = offY;
+    settings.offZ = offZ;
+    return settings;
+}
+
+// Sources of the first four block columns; rectangles aligned to blocks or
+// not, empty ones, and destinations of full, partial and no length.
+TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyForRandomRectangles) {
+    TempDir dir;
+    Random random(4071);
+    constexpr std::size_t kSourceLength = 4 * kMapBlockColumnBytes;
+    const std::string sourcePath = dir.File("source.mul");
+    WriteBytes(sourcePath, RandomBytes(random, kSourceLength));
+    const std::string destPath = dir.File("dest.mul");
+
+    for (int round = 0; round < 250; ++round) {
+        const bool aligned = round % 4 == 0;
+        int minX = Uniform(random, 0, 29);
+        int minY = Uniform(random, 0, round % 5 == 0 ? 4080 : 60);
+        int offX = Uniform(random, 0, 40);
+        int offY = Uniform(random, 0, 60);
+        if (aligned) {
+            minX -= minX % 8;
+            minY -= minY % 8;
+            offX -= offX % 8;
+            offY -= offY % 8;
+        }
+        const int maxX = std::min(31, minX + Uniform(random, -3, 24));
+        const int maxY = std::min(4095, minY + Uniform(random, -3, 24));
+        const CopySettings settings =
+            Rectangle(minX, maxX, minY, maxY, offX, offY, Uniform(random, -256, 256));
+
+        std::size_t destLength = kSourceLength + kMapBlockColumnBytes;
+        switch (round % 3) {
+            case 1:
+                destLength = static_cast<std::size_t>(Uniform(random, 0, 500000));
+                break;
+            case 2:
+                destLength = static_cast<std::size_t>(Uniform(random, 0, 3)) * 1000;
+                break;
+        }
+        WriteBytes(destPath, RandomBytes(random, destLength));
+        ExpectSpansCopyAsCellByCell(dir, sourcePath, destPath, settings);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+// Clipping at the right and bottom edges, and a rectangle at the far corner of
+// the source; the destinations grow into large files with holes.
+TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyAtTheEdgesOfTheMap) {
+    TempDir dir;
+    Random random(977);
+    const std::string sourcePath = dir.File("source.mul");
+    { std::ofstream create(sourcePath, std::ios::binary); }
+    std::filesystem::resize_file(sourcePath, kMapFileBytes);
+    WriteRandomAt(sourcePath, 0, 2 * kMapBlockColumnBytes, random);
+    WriteRandomAt(sourcePath, kMapFileBytes - 2 * kMapBlockColumnBytes, 2 * kMapBlockColumnBytes,
+                  random);
+    const std::string destPath = dir.File("dest.mul");
+
+    struct Case {
+        CopySettings settings;
+        std::size_t destLength;
+    };
+    const Case cases[] = {
+        {Rectangle(0, 10, 0, 9, 6140, 0, 5), 0},                 // right edge, empty destination
+        {Rectangle(3, 14, 2, 14, 5, 4090, -7), 150000},          // bottom edge
+        {Rectangle(0, 12, 0, 12, 6139, 4093, 300), 0},           // both edges
+        {Rectangle(0, 12, 0, 12, 6139, 4093, 300), 400000},      // both, destination longer
+        {Rectangle(6135, 6143, 4087, 4095, 3, 5, -129), 0},      // far corner of the source
+        {Rectangle(6130, 6143, 4080, 4095, 6136, 4088, 1), 10},  // corner onto corner
+    };
+    for (const Case& c : cases) {
+        WriteBytes(destPath, RandomBytes(random, c.destLength));
+        ExpectSpansCopyAsCellByCell(dir, sourcePath, destPath, c.settings);
+    }
+}
+
+// Rectangles at least half the map high, aligned and not, and clipped.
+TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyForTallRectangles) {
+    TempDir dir;
+    Random random(2048);
+    const std::string sourcePath = dir.File("source.mul");
+    WriteBytes(sourcePath, RandomBytes(random, 12 * kMapBlockColumnBytes));
+    const std::string destPath = dir.File("dest.mul");
+
+    struct Case {
+        CopySettings settings;
+        std::size_t destLength;
+    };
+    const Case cases[] = {
+        {Rectangle(0, 31, 0, 4095, 8, 0, 5), 3 * kMapBlockColumnBytes},  // aligned, whole height
+        {Rectangle(5, 94, 1000, 3099, 2, 7, 77), 0},                     // not aligned, two groups
+        {Rectangle(8, 95, 1900, 4095, 6100, 1950, -1), 5000},            // clipped right and bottom
+    };
+    for (const Case& c : cases) {
+        WriteBytes(destPath, RandomBytes(random, c.destLength));
+        ExpectSpansCopyAsCellByCell(dir, sourcePath, destPath, c.settings);
+    }
+}
+
+TEST(MapSpanCopy, CopiesASourceTooShortForTheRectangleAsTheCellByCellCopyDoes) {
+    TempDir dir;
+    Random random(31);
+    const std::string sourcePath = dir.File("source.mul");
+    const std::string destPath = dir.File("dest.mul");
+    WriteBytes(destPath, RandomBytes(random, kMapBlockColumnBytes));
+    // The source ends inside the cell (9, 40), in the middle of the rectangle.
+    WriteBytes(sourcePath, RandomBytes(random, std::size_t(CellOffset(9, 40)) + 1));
+    ExpectSpansCopyAsCellByCell(dir, sourcePath, destPath, Rectangle(6, 12, 30, 50, 0, 0, 9));
+}
+
+TEST(MapSpanCopy, LeavesTheBlockColumnsWrittenBeforeAFullDisk) {
+    TempDir dir;
+    Random random(5);
+    const std::string sourcePath = dir.File("source.mul");
+    WriteBytes(sourcePath, RandomBytes(random, 4 * kMapBlockColumnBytes));
+    const std::string destPath = dir.File("dest.mul");
+    WriteBytes(destPath, {});
+    const CopySettings settings = Rectangle(0, 31, 0, 500, 3, 2, 17);
+    const std::string expected =
+        CopyInto(dir, "expected.mul", CopyMapCellByCell, sourcePath, destPath, settings);
+
+    // Past the first two destination block columns, inside the third.
+    constexpr std::size_t kLimit = 2 * kMapBlockColumnBytes + 5000;
+    const std::string target = dir.File("actual.mul");
+    WriteBytes(target, {});
+    BinaryFile source;
+    BinaryFile dest;
+    ASSERT_TRUE(source.Open(sourcePath, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(dest.Open(target, BinaryFile::Mode::SourceTargetData));
+    std::optional<FileException> failure;
+    {
+        FileSizeLimit limit(kLimit);
+        try {
+            CopyMapSpans(source, dest, settings);
+        } catch (const FileException& caught) {
+            failure = caught;
+        }
+    }
+    dest.Close();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->Cause(), FileErrorCause::DiskFull);
+    EXPECT_EQ(failure->FileName(), dest.FullPath());
+    Bytes whole = ReadBytes(expected);
+    whole.resize(kLimit);
+    EXPECT_TRUE(ReadBytes(target) == whole);
+}
+
+// ---------------------------------------------------------------------------
+// Statics export
+
+struct StaticsFiles {
+    Bytes index;
+    Bytes data;
+};
+
+struct StaticsShape {
+    int blockColumns = 5;      // index entries of block columns 0..blockColumns-1
+    int recordsPerBlock = 6;   // up to this many
+    int farPercent = 30;       // records whose x and y may be anything up to 255
+    int emptyPercent = 35;     // blocks with lookup -1 or length 0
+    bool scatterData = false;  // records in random block order rather than block order
+};
+
+// A statics index and data file with random contents: entries with lookup -1
+// (and garbage lengths), with length 0, and lengths that are not a multiple of
+// 7, whose last record reaches into the bytes that follow.
+StaticsFiles RandomStatics(Random& random, const StaticsShape& shape) {
+    const int blocks = shape.blockColumns * kBlockRows;
+    std::vector<int> order(static_cast<std::size_t>(blocks));
+    for (int block = 0; block < blocks; ++block) {
+        order[static_cast<std::size_t>(block)] = block;
+    }
+    if (shape.scatterData) {
+        std::shuffle(order.begin(), order.end(), random);
+    }
+    StaticsFiles files;
+    files.index.resize(static_cast<std::size_t>(blocks) * kStaticIndexEntryBytes);
+    for (const int block : order) {
+        std::uint8_t* entry = files.index.data() + block * kStaticIndexEntryBytes;
+        StoreU32Le(entry + 8, static_cast<std::uint32_t>(random()));
+        if (Uniform(random, 0, 99) < shape.emptyPercent) {
+            const bool none = Uniform(random, 0, 1) == 0;
+            StoreU32Le(entry, none ? 0xFFFFFFFFu : static_cast<std::uint32_t>(files.data.size()));
+            StoreU32Le(entry + 4, none ? static_cast<std::uint32_t>(random()) : 0);
+            continue;
+        }
+        const int count = Uniform(random, 1, shape.recordsPerBlock);
+        const int shortBy = Uniform(random, 0, 3) == 0 ? Uniform(random, 0, 6) : 0;
+        StoreU32Le(entry, static_cast<std::uint32_t>(files.data.size()));
+        StoreU32Le(entry + 4, static_cast<std::uint32_t>(count * kStaticRecordBytes - shortBy));
+        for (int k = 0; k < count; ++k) {
+            Bytes record = RandomBytes(random, kStaticRecordBytes);
+            if (Uniform(random, 0, 99) >= shape.farPercent) {
+                record[2] &= 7;
+                record[3] &= 7;
+            }
+            files.data.insert(files.data.end(), record.begin(), record.end());
+        }
+    }
+    const Bytes tail = RandomBytes(random, 8);
+    files.data.insert(files.data.end(), tail.begin(), tail.end());
+    return files;
+}
+
+using StaticsExport =
+    std::function<void(BinaryFile&, BinaryFile&, BinaryFile&, const CopySettings&)>;
+
+struct ExportResult {
+    Bytes script;
+    std::optional<FileErrorCause> failure;
+};
+
+ExportResult RunExport(const TempDir& dir, const StaticsExport& exportStatics,
+                       const CopySettings& settings) {
+    BinaryFile index;
+    BinaryFile data;
+    BinaryFile items;
+    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::NewTextOutput));
+    ExportResult result;
+    try {
+        exportStatics(index, data, items, settings);
+    } catch (const FileException& failure) {
+        result.failure = failure.Cause();
+    }
+    items.Close();
+    result.script = ReadBytes(dir.File("items.wsc"));
+    return result;
+}
+
+void ExpectBlockExportAsRecordByRecord(const TempDir& dir, const StaticsFiles& files,
+                                       CopySettings settings) {
+    SCOPED_TRACE(Describe(settings));
+    settings.staticsIndexPath = dir.File("staidx0.mul");
+    settings.staticsDataPath = dir.File("statics0.mul");
+    WriteBytes(settings.staticsIndexPath, files.index);
+    WriteBytes(settings.staticsDataPath, files.data);
+    const ExportResult expected = RunExport(dir, ExportStaticsRecordByRecord, settings);
+    const ExportResult actual = RunExport(dir, ExportStaticsByBlock, settings);
+    EXPECT_EQ(expected.failure, actual.failure);
+    ASSERT_EQ(expected.script.size(), actual.script.size());
+    EXPECT_TRUE(expected.script == actual.script);
+}
+
+CopySettings RandomExportRectangle(Random& random, int lastColumn, int lastRow) {
+    const int minX = Uniform(random, 0, lastColumn);
+    const int minY = Uniform(random, 0, lastRow);
+    return Rectangle(minX, std::min(lastColumn, minX + Uniform(random, -4, 30)), minY,
+                     std::min(lastRow, minY + Uniform(random, -4, 30)), Uniform(random, 0, 6143),
+                     Uniform(random, 0, 4095), Uniform(random, -256, 256));
+}
+
+TEST(StaticsBlockExport, WritesTheSameScriptAsTheRecordByRecordExportForRandomStatics) {
+    TempDir dir;
+    Random random(8128);
+    for (int round = 0; round < 120; ++round) {
+        StaticsShape shape;
+        shape.scatterData = round % 2 == 1;
+        const StaticsFiles files = RandomStatics(random, shape);
+        ExpectBlockExportAsRecordByRecord(dir, files, RandomExportRectangle(random, 39, 120));
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+// Files cut short inside the visited entries or records, and a block whose
+// lookup makes the seek fail after sections have been found.
+TEST(StaticsBlockExport, ReadsDamagedStaticsAsTheRecordByRecordExportDoes) {
+    TempDir dir;
+    Random random(1213);
+    for (int round = 0; round < 90; ++round) {
+        StaticsFiles files = RandomStatics(random, StaticsShape{});
+        CopySettings settings = RandomExportRectangle(random, 39, 60);
+        const StaticsBlockRange blocks = VisitedBlocks(settings);
+        const int bx = Uniform(random, blocks.firstBx, std::max(blocks.firstBx, blocks.lastBx));
+        const int by = Uniform(random, blocks.firstBy, std::max(blocks.firstBy, blocks.lastBy));
+        switch (round % 3) {
+            case 0:  // the index ends inside the rectangle's entries
+                files.index.resize(static_cast<std::size_t>(StaticIndexOffset(bx, by)) +
+                                   static_cast<std::size_t>(Uniform(random, 0, 11)));
+                break;
+            case 1:  // the data ends inside the records
+                files.data.resize(static_cast<std::size_t>(
+                    Uniform(random, 0, static_cast<int>(files.data.size()))));
+                break;
+            case 2: {  // a negative lookup
+                std::uint8_t* entry = files.index.data() + StaticIndexOffset(bx, by);
+                StoreU32Le(entry, static_cast<std::uint32_t>(Uniform(random, -1000, -2)));
+                StoreU32Le(entry + 4, static_cast<std::uint32_t>(Uniform(random, 1, 30)));
+                break;
+            }
+        }
+        ExpectBlockExportAsRecordByRecord(dir, files, settings);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+// Blocks of the full map width (several index bands, a window per block
+// column), a block larger than its read-ahead window, and a block whose length
+// reaches far past the end of the data file.
+TEST(StaticsBlockExport, WritesTheSameScriptAsTheRecordByRecordExportForLargeWalks) {
+    TempDir dir;
+    Random random(65537);
+
+    StaticsShape wide;
+    wide.blockColumns = kBlockColumns;
+    wide.emptyPercent = 97;
+    wide.recordsPerBlock = 12;
+    ExpectBlockExportAsRecordByRecord(dir, RandomStatics(random, wide),
+                                      Rectangle(0, 6143, 5, 925, 1, 2, 3));
+
+    StaticsShape narrow;
+    narrow.blockColumns = 2;
+    narrow.farPercent = 0;
+    StaticsFiles files = RandomStatics(random, narrow);
+    // Block (1, 3): 50,000 records, some 350 KB, appended to the data.
+    std::uint8_t* entry = files.index.data() + StaticIndexOffset(1, 3);
+    StoreU32Le(entry, static_cast<std::uint32_t>(files.data.size()));
+    StoreU32Le(entry + 4, 50000 * kStaticRecordBytes);
+    for (int k = 0; k < 50000; ++k) {
+        Bytes record = RandomBytes(random, kStaticRecordBytes);
+        record[2] &= 7;
+        record[3] &= 7;
+        files.data.insert(files.data.end(), record.begin(), record.end());
+    }
+    ExpectBlockExportAsRecordByRecord(dir, files, Rectangle(8, 15, 24, 31, 0, 0, -3));
+    ExpectBlockExportAsRecordByRecord(dir, files, Rectangle(8, 15, 27, 28, 0, 0, -3));
+
+    // Block (0, 2) claims 400,000 bytes from 40 bytes before the end.
+    entry = files.index.data() + StaticIndexOffset(0, 2);
+    StoreU32Le(entry, static_cast<std::uint32_t>(files.data.size() - 40));
+    StoreU32Le(entry + 4, 400000);
+    ExpectBlockExportAsRecordByRecord(dir, files, Rectangle(0, 7, 16, 23, 9, 9, 9));
+}
+
+// The script outgrows the buffer several times over; the file-size limit cuts
+// a write short in the middle of the run.
+TEST(StaticsBlockExport, LeavesWhatReachedTheFileWhenTheDiskFills) {
+    TempDir dir;
+    Random random(99);
+    StaticsShape dense;
+    dense.emptyPercent = 0;
+    dense.recordsPerBlock = 20;
+    dense.farPercent = 0;
+    const StaticsFiles files = RandomStatics(random, dense);
+    CopySettings settings = Rectangle(0, 39, 0, 4095, 0, 0, 0);
+    settings.staticsIndexPath = dir.File("staidx0.mul");
+    settings.staticsDataPath = dir.File("statics0.mul");
+    WriteBytes(settings.staticsIndexPath, files.index);
+    WriteBytes(settings.staticsDataPath, files.data);
+    const Bytes whole = RunExport(dir, ExportStaticsRecordByRecord, settings).script;
+    ASSERT_GT(whole.size(), 3 * ItemScriptBuffer::kDefaultCapacity);
+
+    const std::size_t limit = whole.size() / 2 + 17;
+    BinaryFile index;
+    BinaryFile data;
+    BinaryFile items;
+    ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::NewTextOutput));
+    std::optional<FileException> failure;
+    {
+        FileSizeLimit fileSizeLimit(limit);
+        try {
+            ExportStaticsByBlock(index, data, items, settings);
+        } catch (const FileException& caught) {
+            failure = caught;
+        }
+    }
+    items.Close();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->Cause(), FileErrorCause::DiskFull);
+    EXPECT_EQ(failure->FileName(), dir.File("items.wsc"));
+    Bytes reached = whole;
+    reached.resize(limit);
+    EXPECT_TRUE(ReadBytes(dir.File("items.wsc")) == reached);
+}
+
+TEST(StaticsBlockExport, ReportsAFullDeviceByTheItemsFileName) {
+    TempDir dir;
+    Random random(7);
+    StaticsShape shape;
+    shape.emptyPercent = 0;
+    shape.farPercent = 0;
+    const StaticsFiles files = RandomStatics(random, shape);
+    WriteBytes(dir.File("staidx0.mul"), files.index);
+    WriteBytes(dir.File("statics0.mul"), files.data);
+    BinaryFile index;
+    BinaryFile data;
+    BinaryFile items;
+    ASSERT_TRUE(index.Open(dir.File("staidx0.mul"), BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(data.Open(dir.File("statics0.mul"), BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(items.Open("/dev/full", BinaryFile::Mode::NewTextOutput));
+    try {
+        ExportStaticsByBlock(index, data, items, Rectangle(0, 15, 0, 15, 0, 0, 0));
+        FAIL() << "no FileException";
+    } catch (const FileException& failure) {
+        EXPECT_EQ(failure.Cause(), FileErrorCause::DiskFull);
+        EXPECT_STREQ(failure.what(), "Disk full while accessing /dev/full.");
+    }
+}
+
+// The extremes of every value, and a buffer so small that it is written out
+// every section or two.
+TEST(ItemScriptBuffer, FormatsSectionsAsTheWorldItemWriterDoes) {
+    TempDir dir;
+    struct Item {
+        int x, y, z, tileId, hue, index;
+    };
+    const Item items[] = {
+        {0, 0, 0, 0, 0, 0},
+        {100, 200, -5, 600, 0, 7},
+        {12286, 8190, -384, 65535, 65535, 1073741823},
+        {6143, 4095, 383, 1, 9, 1073741824},
+        {-1, -10, -100, 10, 100, INT_MAX},
+        {INT_MIN, INT_MAX, INT_MIN, INT_MAX, INT_MIN, INT_MIN},
+        {99999, 1000000, 9, 99, 999, -1},
+    };
+    BinaryFile expected;
+    BinaryFile actual;
+    ASSERT_TRUE(expected.Open(dir.File("expected.wsc"), BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::NewTextOutput));
+    ItemScriptBuffer buffer(actual, 256);
+    for (int pass = 0; pass < 3; ++pass) {
+        for (const Item& item : items) {
+            WriteWorldItem(expected, item.x, item.y, item.z, item.tileId, item.hue, item.index);
+            buffer.Append(item.x, item.y, item.z, item.tileId, item.hue, item.index);
+        }
+    }
+    buffer.Flush();
+    expected.Close();
+    actual.Close();
+    EXPECT_EQ(ReadText(dir.File("expected.wsc")), ReadText(dir.File("actual.wsc")));
+}
+
+}  // namespace
+}  // namespace kestrel::test
