@@ -60,7 +60,10 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
         return child;
     }
     const int nullFd = ::open("/dev/null", O_RDONLY);
-    if (nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) {
+    const int givenOut =
+        setup.standardOutput.empty() ? outFd : ::open(setup.standardOutput.c_str(), O_WRONLY);
+    if (nullFd < 0 || givenOut < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(givenOut, 1) < 0 ||
+        ::dup2(errFd, 2) < 0) {
         SetupFailed(reportFd, "redirect");
     }
     ::signal(SIGXFSZ, SIG_DFL);

@@ -12,6 +12,7 @@ namespace kestrel::test {
 // How to start a program: where, under which limits and as whom.
 struct ProgramSetup {
     std::string workingDirectory;             // empty: the test's own
+    std::string standardOutput;               // a file for it; empty: collected
     std::optional<rlim_t> fileSizeLimit;      // RLIMIT_FSIZE in bytes
     std::optional<rlim_t> openFilesLimit;     // RLIMIT_NOFILE
     std::optional<uid_t> user;                // run as this user (and its group)

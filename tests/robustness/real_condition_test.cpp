@@ -332,6 +332,19 @@ TEST_F(CliConditionTest, ASecondKestrelCliIsRefusedTheFilesTheFirstHolds) {
     EXPECT_EQ(script, ScriptOf(many));
 }
 
+TEST_F(CliConditionTest, HelpOrVersionTextThatCannotBeWrittenIsNoSuccess) {
+    ProgramSetup full;
+    full.standardOutput = "/dev/full";
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--version"}, {"copy-map", "--help"}, {"--help"}}) {
+        const ProgramResult result = Cli(arguments, full);
+        ASSERT_TRUE(result.started) << result.setupError;
+        EXPECT_TRUE(result.exited);
+        EXPECT_EQ(result.status, 1) << arguments.front();
+        EXPECT_EQ(result.err, "kestrel-cli: cannot write to standard output\n");
+    }
+}
+
 TEST_F(CliConditionTest, AFullDeviceForTheScriptIsReportedWithTheDiskFullText) {
     ExpectRefused(CopyStatics(File("staidx0.mul"), File("statics0.mul"), "/dev/full"),
                   "Disk full while accessing /dev/full.");
