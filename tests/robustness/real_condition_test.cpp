@@ -39,10 +39,6 @@ using test::WriteText;
 
 constexpr uid_t kNobody = 65534;
 
-ProgramResult Cli(const std::vector<std::string>& arguments, const ProgramSetup& setup = {}) {
-    return test::RunProgram(KESTREL_CLI_PATH, arguments, setup);
-}
-
 std::string FullPath(const std::string& path) {
     return fs::absolute(path).lexically_normal().string();
 }
@@ -171,6 +167,10 @@ protected:
 
     std::string File(const std::string& name) const { return dir.File(name); }
 
+    ProgramResult Cli(const std::vector<std::string>& arguments, const ProgramSetup& setup = {}) {
+        return test::RunProgram(program, arguments, setup);
+    }
+
     std::vector<std::string> CopyMap(const std::string& sourcePath, const std::string& destPath) {
         return {"copy-map", "--source-map", sourcePath, "--dest-map", destPath, "--max-x",
                 "7",        "--max-y",      "9"};
@@ -196,6 +196,7 @@ protected:
     }
 
     TempDir dir;
+    std::string program = KESTREL_CLI_PATH;
     Bytes source = PatternBytes(kMapBlockColumnBytes, 1);
     std::vector<StaticItem> items = {{600, 1, 2, -5, 0}, {601, 7, 7, 120, 65535}};
 };
@@ -432,6 +433,12 @@ protected:
             for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
                 ASSERT_EQ(::lchown(entry.path().c_str(), kNobody, kNobody), 0);
             }
+            // A copy of the program where nobody may run it, wherever the
+            // build tree lies.
+            fs::permissions(programDir.Path(),
+                            fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+            program = programDir.File("kestrel-cli");
+            fs::copy_file(KESTREL_CLI_PATH, program);
             const ProgramResult probe = Cli({"--version"}, setup);
             if (!probe.started || probe.status != 0) {
                 GTEST_SKIP() << "kestrel-cli cannot be run as an unprivileged user here: "
@@ -446,6 +453,7 @@ protected:
                         fs::perm_options::remove);
     }
 
+    TempDir programDir;
     ProgramSetup setup;
 };
 
