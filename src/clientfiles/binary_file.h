@@ -74,10 +74,11 @@ namespace seam {
 // The system calls that BinaryFile makes for a file.
 enum class FileCall { Open, Length, Seek, Read, Write, Close };
 
-// Called before each such call with the file's full path. Returning 0 lets the
-// call go ahead; any other value is taken as the errno the call failed with
-// (Close still releases the file). The hook is process-wide and is not
-// synchronised: set it only while no other thread uses a BinaryFile.
+// Called before each such call with the file's full path (every method that
+// makes one of these calls consults it). Returning 0 lets the call go ahead;
+// any other value is taken as the errno the call failed with (Close still
+// releases the file). The hook is process-wide and is not synchronised: set it
+// only while no other thread uses a BinaryFile.
 using FileFaultHook = int (*)(void* context, FileCall call, const std::string& fullPath);
 
 // Installs hook with its context, or removes it when hook is null.
