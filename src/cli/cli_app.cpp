@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/make_sample_command.h"
 #include "clientfiles/file_exception.h"
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
@@ -75,14 +76,21 @@ struct Command {
     std::string_view name;
     std::string_view summary;
     std::function<void(const CopySettings&, UserInterface&)> run;
+    // Set for a command that takes its own arguments rather than the settings
+    // options; it returns the exit status.
+    int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
 };
 
-const std::array<Command, 2>& Commands() {
-    static const std::array<Command, 2> commands = {{
+const std::array<Command, 3>& Commands() {
+    static const std::array<Command, 3> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
-         [](const CopySettings& settings, UserInterface& ui) { CopyMapRegion(settings, ui); }},
+         [](const CopySettings& settings, UserInterface& ui) { CopyMapRegion(settings, ui); },
+         nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
-         [](const CopySettings& settings, UserInterface& ui) { ExportStatics(settings, ui); }},
+         [](const CopySettings& settings, UserInterface& ui) { ExportStatics(settings, ui); },
+         nullptr},
+        {"make-sample", "write a generated sample world to try the other commands on", nullptr,
+         RunMakeSample},
     }};
     return commands;
 }
@@ -200,6 +208,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     for (const Command& command : Commands()) {
         if (command.name == first) {
+            if (command.runOwn != nullptr) {
+                return command.runOwn(arguments, out, err);
+            }
             return RunCommand(command, arguments, out, err);
         }
     }

@@ -1,0 +1,131 @@
+#include "cli/make_sample_command.h"
+
+#include <charconv>
+#include <filesystem>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+#include "cli/cli_app.h"
+#include "clientfiles/file_exception.h"
+#include "operations/sample_world.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::string_view kProgram = "kestrel-cli";
+
+void PrintHelp(std::ostream& out) {
+    out << "Usage: " << kProgram << " make-sample DIR [--seed N] [--force]\n"
+        << "Kestrel: write a generated sample world into DIR (created if missing):\n"
+        << "map0.mul (hills, water and flats), staidx0.mul and statics0.mul (trees, rocks\n"
+        << "and small buildings), full size. The same seed always gives the same files.\n\n"
+        << "Options:\n"
+        << "  --seed N                world to generate, 0 to 4294967295 (default: "
+        << kDefaultSampleSeed << ")\n"
+        << "  --force                 replace files of those names that exist in DIR\n"
+        << "  --help                  show this help\n\n"
+        << "Exit status: 0 on success, 1 when a file cannot be written,\n"
+        << "2 for a bad command line.\n";
+}
+
+int Usage(std::ostream& err, const std::string& problem) {
+    err << kProgram << ": " << problem << '\n'
+        << "Usage: " << kProgram << " make-sample DIR [--seed N] [--force]\n";
+    return kExitUsage;
+}
+
+int Failure(std::ostream& err, const std::string& problem) {
+    err << kProgram << ": " << problem << '\n';
+    return kExitOperationFailed;
+}
+
+std::optional<std::uint32_t> ParseSeed(std::string_view text) {
+    std::uint32_t seed = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, seed);
+    if (text.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return seed;
+}
+
+}  // namespace
+
+int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    std::optional<std::string> directory;
+    SampleWorldOptions options;
+    bool force = false;
+    for (std::size_t at = 1; at < arguments.size(); ++at) {
+        const std::string& argument = arguments[at];
+        if (argument == "--help" || argument == "-h") {
+            PrintHelp(out);
+            return kExitSuccess;
+        }
+        if (argument == "--force") {
+            force = true;
+        } else if (argument == "--seed" || argument.starts_with("--seed=")) {
+            std::string value;
+            if (argument != "--seed") {
+                value = argument.substr(7);
+            } else if (at + 1 < arguments.size()) {
+                value = arguments[++at];
+            } else {
+                return Usage(err, "option --seed needs a value");
+            }
+            const std::optional<std::uint32_t> seed = ParseSeed(value);
+            if (!seed) {
+                return Usage(err,
+                             "--seed: '" + value + "' is not a whole number from 0 to 4294967295");
+            }
+            options.seed = *seed;
+        } else if (argument.starts_with("-") && argument != "-") {
+            return Usage(err, "unknown option '" + argument + "' for make-sample");
+        } else if (directory) {
+            return Usage(err, "make-sample takes one directory, not '" + argument + "' as well");
+        } else {
+            directory = argument;
+        }
+    }
+    if (!directory || directory->empty()) {
+        return Usage(err, "make-sample needs the directory to write to");
+    }
+
+    const std::filesystem::path root(*directory);
+    try {
+        std::error_code error;
+        std::filesystem::create_directories(root, error);
+        if (error) {
+            return Failure(err,
+                           "cannot create directory " + root.string() + ": " + error.message());
+        }
+        if (!force) {
+            // A sample written over the game's own files would destroy them.
+            for (const char* name :
+                 {kSampleMapName, kSampleStaticsIndexName, kSampleStaticsDataName}) {
+                const std::filesystem::path path = root / name;
+                if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
+                    return Failure(err,
+                                   path.string() + " already exists; add --force to replace it");
+                }
+            }
+        }
+        const SampleWorldSummary summary = WriteSampleWorld(root, options);
+        out << "Wrote a sample world (seed " << options.seed << ") to " << root.string() << ": "
+            << kSampleMapName << ", " << kSampleStaticsIndexName << ", " << kSampleStaticsDataName
+            << " with " << summary.staticItems << " static items.\n";
+    } catch (const SampleWorldError& failure) {
+        return Failure(err, failure.what());
+    } catch (const FileException& failure) {
+        return Failure(err, failure.what());
+    } catch (const std::filesystem::filesystem_error& failure) {
+        return Failure(err, failure.what());
+    } catch (const std::bad_alloc&) {
+        return Failure(err, "Out of memory.");
+    }
+    return kExitSuccess;
+}
+
+}  // namespace kestrel

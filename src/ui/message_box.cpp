@@ -1,0 +1,49 @@
+#include "ui/message_box.h"
+
+#include <utility>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QWidget>
+
+namespace kestrel {
+
+namespace {
+
+MessageBoxHook& Hook() {
+    static MessageBoxHook hook;
+    return hook;
+}
+
+}  // namespace
+
+QString TitleFromProgramPath(const QString& programPath) {
+    return QFileInfo(programPath).completeBaseName();
+}
+
+QString ApplicationTitle() {
+    return TitleFromProgramPath(QCoreApplication::applicationFilePath());
+}
+
+void ShowMessageBox(const QString& text, QMessageBox::Icon icon, QWidget* owner) {
+    if (owner == nullptr) {
+        owner = QApplication::activeModalWidget();
+    }
+    if (owner == nullptr) {
+        owner = QApplication::activeWindow();
+    }
+    ShownMessage message{ApplicationTitle(), text, icon, owner};
+    if (Hook()) {
+        Hook()(message);
+        return;
+    }
+    QMessageBox box(icon, message.caption, text, QMessageBox::Ok, owner);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) {
+    return std::exchange(Hook(), std::move(hook));
+}
+
+}  // namespace kestrel
