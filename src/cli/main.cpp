@@ -12,6 +12,11 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const int status = kestrel::RunCli(arguments, std::cout, std::cerr);
-    std::cout.flush();
+    // Help or version text that could not be written (a full disk, a closed
+    // pipe) must not end with the status of success.
+    if (!std::cout.flush()) {
+        std::cerr << "kestrel-cli: cannot write to standard output\n";
+        return status == kestrel::kExitSuccess ? kestrel::kExitOperationFailed : status;
+    }
     return status;
 }

@@ -30,7 +30,20 @@ std::string AbsolutePath(const std::string& path) {
     throw FileException(FileException::CauseFromErrno(error), std::string());
 }
 
+seam::FileFaultHook faultHook = nullptr;
+void* faultContext = nullptr;
+
+// The errno that the test seam makes call fail with, or 0.
+inline int InjectedFault(seam::FileCall call, const std::string& fullPath) {
+    return faultHook == nullptr ? 0 : faultHook(faultContext, call, fullPath);
+}
+
 }  // namespace
+
+void seam::SetFileFaultHook(FileFaultHook hook, void* context) noexcept {
+    faultHook = hook;
+    faultContext = context;
+}
 
 BinaryFile::~BinaryFile() {
     if (descriptor >= 0) {
@@ -51,6 +64,9 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
     // again once the file is held.
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     flags |= mode == Mode::SourceTargetData ? O_RDWR : (O_WRONLY | O_CREAT);
+    if (InjectedFault(seam::FileCall::Open, fullPath) != 0) {
+        return false;
+    }
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
         return false;
@@ -76,6 +92,9 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
 }
 
 std::uint64_t BinaryFile::Length() const {
+    if (const int injected = InjectedFault(seam::FileCall::Length, fullPath)) {
+        ThrowUnnamed(injected);
+    }
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
         ThrowUnnamed(errno);
@@ -87,8 +106,9 @@ void BinaryFile::Seek(std::int64_t position) {
     if (position < 0) {
         throw FileException(FileErrorCause::BadSeek, std::string());
     }
-    if (::lseek(descriptor, static_cast<off_t>(position), SEEK_SET) < 0) {
-        const int error = errno;
+    const int injected = InjectedFault(seam::FileCall::Seek, fullPath);
+    if (injected != 0 || ::lseek(descriptor, static_cast<off_t>(position), SEEK_SET) < 0) {
+        const int error = injected != 0 ? injected : errno;
         throw FileException(
             error == EINVAL ? FileErrorCause::BadSeek : FileException::CauseFromErrno(error),
             std::string());
@@ -99,6 +119,9 @@ std::size_t BinaryFile::Read(void* buffer, std::size_t count) {
     auto* bytes = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
+        if (const int injected = InjectedFault(seam::FileCall::Read, fullPath)) {
+            ThrowUnnamed(injected);
+        }
         const ssize_t got = ::read(descriptor, bytes + done, count - done);
         if (got < 0) {
             if (errno == EINTR) {
@@ -118,6 +141,9 @@ void BinaryFile::Write(const void* buffer, std::size_t count) {
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
+        if (const int injected = InjectedFault(seam::FileCall::Write, fullPath)) {
+            throw FileException(FileException::CauseFromErrno(injected), fullPath);
+        }
         const ssize_t put = ::write(descriptor, bytes + done, count - done);
         if (put < 0) {
             if (errno == EINTR) {
@@ -140,8 +166,12 @@ void BinaryFile::Close() {
     descriptor = -1;
     // Linux releases the descriptor even when close reports an error, so it
     // must not be closed again.
+    const int injected = InjectedFault(seam::FileCall::Close, fullPath);
     if (::close(fd) != 0 && errno != EINTR) {
         ThrowUnnamed(errno);
+    }
+    if (injected != 0) {
+        ThrowUnnamed(injected);
     }
 }
 

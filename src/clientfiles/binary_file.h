@@ -65,4 +65,25 @@ private:
     std::string fullPath;
 };
 
+// Test seam: lets tests make a BinaryFile system call fail as if the system had
+// refused it, to reach the failure paths that real files rarely take (a read
+// error in the middle of a copy, a close that reports a lost write). Unused, it
+// costs one load and one branch per system call.
+namespace seam {
+
+// The system calls that BinaryFile makes for a file.
+enum class FileCall { Open, Length, Seek, Read, Write, Close };
+
+// Called before each such call with the file's full path (every method that
+// makes one of these calls consults it). Returning 0 lets the call go ahead;
+// any other value is taken as the errno the call failed with (Close still
+// releases the file). The hook is process-wide and is not synchronised: set it
+// only while no other thread uses a BinaryFile.
+using FileFaultHook = int (*)(void* context, FileCall call, const std::string& fullPath);
+
+// Installs hook with its context, or removes it when hook is null.
+void SetFileFaultHook(FileFaultHook hook, void* context) noexcept;
+
+}  // namespace seam
+
 }  // namespace kestrel
