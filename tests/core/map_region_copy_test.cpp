@@ -6,6 +6,7 @@
 
 #include "clientfiles/file_exception.h"
 #include "clientfiles/map_file.h"
+#include "support/map_fixture.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -13,44 +14,13 @@ namespace kestrel {
 namespace {
 
 using test::Bytes;
+using test::ExpectedMapCopy;
+using test::PatternBytes;
 using test::ReadBytes;
 using test::RecordingUi;
 using test::TempDir;
 using test::WriteBytes;
 using Events = std::vector<std::string>;
-
-Bytes PatternBytes(std::size_t size, unsigned seed) {
-    Bytes bytes(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (auto& byte : bytes) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return bytes;
-}
-
-// What the destination must hold after a copy, worked out cell by cell from
-// the settings alone.
-Bytes ExpectedDestination(const Bytes& source, Bytes dest, const CopySettings& s) {
-    for (int y = s.minY; y <= s.maxY; ++y) {
-        for (int x = s.minX; x <= s.maxX; ++x) {
-            const int toX = s.offX + x - s.minX;
-            const int toY = s.offY + y - s.minY;
-            if (toX >= 6144 || toY >= 4096) {
-                continue;
-            }
-            const auto from = static_cast<std::size_t>(CellOffset(x, y));
-            const auto to = static_cast<std::size_t>(CellOffset(toX, toY));
-            if (dest.size() < to + 3) {
-                dest.resize(to + 3, 0);
-            }
-            dest[to] = source[from];
-            dest[to + 1] = source[from + 1];
-            dest[to + 2] = static_cast<std::uint8_t>(source[from + 2] + s.offZ);
-        }
-    }
-    return dest;
-}
 
 class MapRegionCopyTest : public ::testing::Test {
 protected:
@@ -63,7 +33,7 @@ protected:
 
     void ExpectCopied() {
         EXPECT_EQ(ReadBytes(settings.sourceMapPath), source) << "the source was written";
-        EXPECT_EQ(ReadBytes(settings.destMapPath), ExpectedDestination(source, dest, settings));
+        EXPECT_EQ(ReadBytes(settings.destMapPath), ExpectedMapCopy(source, dest, settings));
     }
 
     void ExpectUntouched() {

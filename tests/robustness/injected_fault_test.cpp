@@ -17,6 +17,7 @@
 #include "file_faults.h"
 #include "operations/map_region_copy.h"
 #include "operations/statics_export.h"
+#include "support/map_fixture.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -25,6 +26,7 @@ namespace {
 
 using seam::FileCall;
 using test::Bytes;
+using test::PatternBytes;
 using test::FileFaults;
 using test::ReadBytes;
 using test::ReadText;
@@ -53,16 +55,6 @@ bool AllReleased(const std::vector<std::string>& paths) {
         }
     }
     return true;
-}
-
-Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
-    Bytes bytes(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (auto& byte : bytes) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return bytes;
 }
 
 struct FaultCase {

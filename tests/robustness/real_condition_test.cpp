@@ -22,6 +22,7 @@
 #include "operations/map_region_copy.h"
 #include "operations/statics_export.h"
 #include "program_run.h"
+#include "support/map_fixture.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
@@ -29,6 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::ExpectedMapCopy;
+using test::PatternBytes;
 using test::ProgramResult;
 using test::ProgramSetup;
 using test::ReadBytes;
@@ -72,16 +75,6 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
     std::map<std::string, std::string> entries;
     SnapshotInto(root, root, entries);
     return entries;
-}
-
-Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
-    Bytes bytes(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (auto& byte : bytes) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return bytes;
 }
 
 struct StaticItem {
@@ -136,24 +129,6 @@ std::vector<StaticItem> ManyItems(int count) {
                          static_cast<std::int8_t>(i % 90 - 40), static_cast<std::uint16_t>(i * 7)});
     }
     return items;
-}
-
-// The destination after copying the rectangle of settings cell by cell.
-Bytes ExpectedDestination(const Bytes& source, Bytes dest, const CopySettings& s) {
-    for (int y = s.minY; y <= s.maxY; ++y) {
-        for (int x = s.minX; x <= s.maxX; ++x) {
-            const auto from = static_cast<std::size_t>(CellOffset(x, y));
-            const auto to =
-                static_cast<std::size_t>(CellOffset(s.offX + x - s.minX, s.offY + y - s.minY));
-            if (dest.size() < to + 3) {
-                dest.resize(to + 3, 0);
-            }
-            dest[to] = source[from];
-            dest[to + 1] = source[from + 1];
-            dest[to + 2] = static_cast<std::uint8_t>(source[from + 2] + s.offZ);
-        }
-    }
-    return dest;
 }
 
 class CliConditionTest : public ::testing::Test {
@@ -380,7 +355,7 @@ TEST_F(CliConditionTest, ADestinationMapThatOutgrowsTheFileSizeLimitKeepsTheCell
     settings.maxX = 7;
     settings.maxY = 1023;  // 128 blocks down one block column: 25,088 bytes
     constexpr rlim_t kLimit = 16384;
-    const Bytes expected = ExpectedDestination(source, start, settings);
+    const Bytes expected = ExpectedMapCopy(source, start, settings);
     ASSERT_GT(expected.size(), kLimit);
     ProgramSetup limited;
     limited.fileSizeLimit = kLimit;
@@ -532,7 +507,7 @@ TEST_F(CliConditionTest, OddPathsAreUsedExactlyAsGiven) {
     settings.maxX = 7;
     settings.maxY = 9;
     settings.offY = 3;
-    EXPECT_EQ(ReadBytes(File(dest)), ExpectedDestination(source, destBefore, settings));
+    EXPECT_EQ(ReadBytes(File(dest)), ExpectedMapCopy(source, destBefore, settings));
     EXPECT_EQ(ReadBytes(File(defaultSource)), source);
 
     fs::rename(File("staidx0.mul"), File("st\xC3\xA4 idx\\0.mul"));
