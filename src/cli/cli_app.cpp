@@ -133,8 +133,8 @@ int UsageError(std::ostream& err, const std::string& problem) {
     return kExitUsage;
 }
 
-int RunCommand(const Command& command, const std::vector<std::string>& arguments,
-               std::ostream& out, std::ostream& err) {
+int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
+               std::ostream& err) {
     std::array<std::optional<std::string>, kExchangeOrder.size()> given;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
@@ -146,8 +146,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         const std::string_view name = std::string_view(argument).substr(0, equals);
         const SettingsOption* option = FindOption(name);
         if (option == nullptr) {
-            return UsageError(err, "unknown option '" + argument + "' for " +
-                                       std::string(command.name));
+            return UsageError(err,
+                              "unknown option '" + argument + "' for " + std::string(command.name));
         }
         std::string value;
         if (equals != std::string::npos) {

@@ -60,7 +60,8 @@ void ExportStaticsRecordByRecord(BinaryFile& index, BinaryFile& data, BinaryFile
             const int baseX = bx * kBlockSize;
             ReadStaticIndexEntry(index, bx, by, entry);
             for (std::uint64_t k = 0; k < StaticRecordCount(entry.length); ++k) {
-                ReadStaticRecord(data, std::int64_t{entry.lookup} + std::int64_t(k) * kStaticRecordBytes,
+                ReadStaticRecord(data,
+                                 std::int64_t{entry.lookup} + std::int64_t(k) * kStaticRecordBytes,
                                  record);
                 const int column = baseX + record.x;
                 const int row = baseY + record.y;

@@ -26,8 +26,8 @@ namespace {
 
 using seam::FileCall;
 using test::Bytes;
-using test::PatternBytes;
 using test::FileFaults;
+using test::PatternBytes;
 using test::ReadBytes;
 using test::ReadText;
 using test::RecordingUi;
