@@ -9,16 +9,19 @@
 #include "clientfiles/file_exception.h"
 #include "clientfiles/statics_file.h"
 #include "support/recording_ui.h"
+#include "support/statics_fixture.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
 namespace {
 
+using test::AppendStaticRecord;
 using test::Bytes;
 using test::ReadBytes;
 using test::ReadText;
 using test::RecordingUi;
 using test::TempDir;
+using test::WorldItemSection;
 using test::WriteBytes;
 using test::WriteText;
 using Events = std::vector<std::string>;
@@ -29,15 +32,7 @@ class StaticsBuilder {
 public:
     void Add(int bx, int by, std::uint16_t tileId, std::uint8_t x, std::uint8_t y, std::int8_t z,
              std::uint16_t hue = 0) {
-        Bytes& block = records[BlockNumber(bx, by)];
-        const std::uint8_t bytes[7] = {static_cast<std::uint8_t>(tileId & 0xFF),
-                                       static_cast<std::uint8_t>(tileId >> 8),
-                                       x,
-                                       y,
-                                       static_cast<std::uint8_t>(z),
-                                       static_cast<std::uint8_t>(hue & 0xFF),
-                                       static_cast<std::uint8_t>(hue >> 8)};
-        block.insert(block.end(), bytes, bytes + 7);
+        AppendStaticRecord(records[BlockNumber(bx, by)], tileId, x, y, z, hue);
     }
     // Places an entry as given, whatever the data holds.
     void SetEntry(int bx, int by, std::int32_t lookup, std::uint32_t length) {
@@ -74,10 +69,7 @@ private:
 };
 
 std::string Section(int index, int tileId, int x, int y, int z, int hue = 0) {
-    return "SECTION WORLDITEM " + std::to_string(index) + "\r\n{\r\nSERIAL " +
-           std::to_string(1073741824 + index) + "\r\nID " + std::to_string(tileId) + "\r\nX " +
-           std::to_string(x) + "\r\nY " + std::to_string(y) + "\r\nZ " + std::to_string(z) +
-           "\r\nTYPE 255\r\nCOLOR " + std::to_string(hue) + "\r\n}\r\n";
+    return WorldItemSection(index, tileId, x, y, z, hue);
 }
 
 class StaticsExportTest : public ::testing::Test {

@@ -10,28 +10,27 @@
 #include "clientfiles/statics_file.h"
 #include "operations/statics_export.h"
 #include "support/recording_ui.h"
+#include "support/statics_fixture.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
 namespace {
 
+using test::AppendStaticRecord;
 using test::Bytes;
 using test::ReadBytes;
 using test::ReadText;
 using test::RecordingUi;
 using test::TempDir;
+using test::WorldItemSection;
 using test::WriteBytes;
 using test::WriteText;
 using Events = std::vector<std::string>;
 
 Bytes Record(std::uint16_t tileId, std::uint8_t x, std::uint8_t y) {
-    return {static_cast<std::uint8_t>(tileId & 0xFF),
-            static_cast<std::uint8_t>(tileId >> 8),
-            x,
-            y,
-            0,
-            0,
-            0};
+    Bytes record;
+    AppendStaticRecord(record, tileId, x, y);
+    return record;
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -64,11 +63,8 @@ struct Item {
 std::string Script(const std::vector<Item>& items) {
     std::string script;
     for (std::size_t number = 0; number < items.size(); ++number) {
-        script += "SECTION WORLDITEM " + std::to_string(number) + "\r\n{\r\nSERIAL " +
-                  std::to_string(1073741824 + number) + "\r\nID " +
-                  std::to_string(items[number].tileId) + "\r\nX " +
-                  std::to_string(items[number].x) + "\r\nY " + std::to_string(items[number].y) +
-                  "\r\nZ 0\r\nTYPE 255\r\nCOLOR 0\r\n}\r\n";
+        script += WorldItemSection(static_cast<int>(number), items[number].tileId, items[number].x,
+                                   items[number].y, 0, 0);
     }
     return script;
 }

@@ -19,12 +19,14 @@
 #include "operations/statics_export.h"
 #include "support/map_fixture.h"
 #include "support/recording_ui.h"
+#include "support/statics_fixture.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
 namespace {
 
 using seam::FileCall;
+using test::AppendStaticRecord;
 using test::Bytes;
 using test::FileFaults;
 using test::PatternBytes;
@@ -32,6 +34,7 @@ using test::ReadBytes;
 using test::ReadText;
 using test::RecordingUi;
 using test::TempDir;
+using test::WorldItemSection;
 using test::WriteBytes;
 using test::WriteText;
 using Events = std::vector<std::string>;
@@ -241,15 +244,7 @@ protected:
                 const std::size_t start = data.size();
                 for (const Item& item : items) {
                     if (item.bx == bx && item.by == by) {
-                        const std::uint8_t record[7] = {
-                            static_cast<std::uint8_t>(item.tileId & 0xFF),
-                            static_cast<std::uint8_t>(item.tileId >> 8),
-                            item.x,
-                            item.y,
-                            static_cast<std::uint8_t>(item.z),
-                            static_cast<std::uint8_t>(item.hue & 0xFF),
-                            static_cast<std::uint8_t>(item.hue >> 8)};
-                        data.insert(data.end(), record, record + 7);
+                        AppendStaticRecord(data, item.tileId, item.x, item.y, item.z, item.hue);
                     }
                 }
                 std::uint8_t* entry = index.data() + StaticIndexOffset(bx, by);
@@ -272,13 +267,9 @@ protected:
                         column > settings.maxX || row < settings.minY || row > settings.maxY) {
                         continue;
                     }
-                    script += "SECTION WORLDITEM " + std::to_string(number) + "\r\n{\r\nSERIAL " +
-                              std::to_string(1073741824 + number) + "\r\nID " +
-                              std::to_string(item.tileId) + "\r\nX " +
-                              std::to_string(settings.offX + column - settings.minX) + "\r\nY " +
-                              std::to_string(settings.offY + row - settings.minY) + "\r\nZ " +
-                              std::to_string(settings.offZ + item.z) + "\r\nTYPE 255\r\nCOLOR " +
-                              std::to_string(item.hue) + "\r\n}\r\n";
+                    script += WorldItemSection(
+                        number, item.tileId, settings.offX + column - settings.minX,
+                        settings.offY + row - settings.minY, settings.offZ + item.z, item.hue);
                     ++number;
                 }
             }

@@ -23,12 +23,14 @@
 #include "operations/statics_export.h"
 #include "program_run.h"
 #include "support/map_fixture.h"
+#include "support/statics_fixture.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::AppendStaticRecord;
 using test::Bytes;
 using test::ExpectedMapCopy;
 using test::PatternBytes;
@@ -37,6 +39,7 @@ using test::ProgramSetup;
 using test::ReadBytes;
 using test::ReadText;
 using test::TempDir;
+using test::WorldItemSection;
 using test::WriteBytes;
 using test::WriteText;
 
@@ -93,14 +96,7 @@ void WriteStatics(const std::string& indexPath, const std::string& dataPath,
     StoreU32Le(index.data() + 4, static_cast<std::uint32_t>(items.size() * 7));
     Bytes data;
     for (const StaticItem& item : items) {
-        const std::uint8_t record[7] = {static_cast<std::uint8_t>(item.tileId & 0xFF),
-                                        static_cast<std::uint8_t>(item.tileId >> 8),
-                                        item.x,
-                                        item.y,
-                                        static_cast<std::uint8_t>(item.z),
-                                        static_cast<std::uint8_t>(item.hue & 0xFF),
-                                        static_cast<std::uint8_t>(item.hue >> 8)};
-        data.insert(data.end(), record, record + 7);
+        AppendStaticRecord(data, item.tileId, item.x, item.y, item.z, item.hue);
     }
     WriteBytes(indexPath, index);
     WriteBytes(dataPath, data);
@@ -112,11 +108,8 @@ std::string ScriptOf(const std::vector<StaticItem>& items) {
     std::string script;
     for (std::size_t number = 0; number < items.size(); ++number) {
         const StaticItem& item = items[number];
-        script += "SECTION WORLDITEM " + std::to_string(number) + "\r\n{\r\nSERIAL " +
-                  std::to_string(1073741824 + number) + "\r\nID " + std::to_string(item.tileId) +
-                  "\r\nX " + std::to_string(item.x) + "\r\nY " + std::to_string(item.y) + "\r\nZ " +
-                  std::to_string(item.z) + "\r\nTYPE 255\r\nCOLOR " + std::to_string(item.hue) +
-                  "\r\n}\r\n";
+        script += WorldItemSection(static_cast<int>(number), item.tileId, item.x, item.y, item.z,
+                                   item.hue);
     }
     return script;
 }

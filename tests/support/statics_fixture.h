@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace kestrel::test {
+
+// Appends the 7 on-disk bytes of a statics record to data.
+void AppendStaticRecord(Bytes& data, std::uint16_t tileId, std::uint8_t x, std::uint8_t y,
+                        std::int8_t z = 0, std::uint16_t hue = 0);
+
+// The text of one world-item section, spelled out independently of the
+// writer: ten CR LF lines, the serial 0x40000000 above the section number.
+std::string WorldItemSection(int index, int tileId, int x, int y, int z, int hue);
+
+}  // namespace kestrel::test
