@@ -1,6 +1,8 @@
 #include "cli/make_sample_command.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -8,6 +10,7 @@
 #include <system_error>
 
 #include "cli/cli_app.h"
+#include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
 #include "operations/sample_world.h"
 
@@ -19,12 +22,18 @@ constexpr std::string_view kProgram = "kestrel-cli";
 
 void PrintHelp(std::ostream& out) {
     out << "Usage: " << kProgram << " make-sample DIR [--seed N] [--force]\n"
+        << "       [--facet N] [--size WxH] [--uop]\n"
         << "Kestrel: write a generated sample world into DIR (created if missing):\n"
         << "map0.mul (hills, water and flats), staidx0.mul and statics0.mul (trees, rocks\n"
         << "and small buildings), full size. The same seed always gives the same files.\n\n"
         << "Options:\n"
         << "  --seed N                world to generate, 0 to 4294967295 (default: "
         << kDefaultSampleSeed << ")\n"
+        << "  --facet N               map N (0 Felucca, 1 Trammel, 2 Ilshenar, 3 Malas,\n"
+        << "                          4 Tokuno, 5 TerMur) at its current size, as mapN.mul,\n"
+        << "                          staidxN.mul, staticsN.mul (default: map 0 at 6144x4096)\n"
+        << "  --size WxH              the map's size in cells, multiples of 8 up to 16384\n"
+        << "  --uop                   write the map as mapNLegacyMUL.uop instead of mapN.mul\n"
         << "  --force                 replace files of those names that exist in DIR\n"
         << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when a file cannot be written,\n"
@@ -52,11 +61,31 @@ std::optional<std::uint32_t> ParseSeed(std::string_view text) {
     return seed;
 }
 
+// The value of option name: the rest of "--name=VALUE" or the next argument.
+std::optional<std::string> OptionValue(const std::vector<std::string>& arguments, std::size_t& at,
+                                       std::string_view name) {
+    const std::string& argument = arguments[at];
+    if (argument.size() > name.size()) {
+        return argument.substr(name.size() + 1);
+    }
+    if (at + 1 < arguments.size()) {
+        return arguments[++at];
+    }
+    return std::nullopt;
+}
+
+bool IsOption(const std::string& argument, std::string_view name) {
+    return argument == name || (argument.starts_with(name) && argument.size() > name.size() &&
+                                argument[name.size()] == '=');
+}
+
 }  // namespace
 
 int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     std::optional<std::string> directory;
     SampleWorldOptions options;
+    std::optional<MapGeometry> facetGeometry;
+    std::optional<MapGeometry> size;
     bool force = false;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
@@ -81,6 +110,32 @@ int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, 
                              "--seed: '" + value + "' is not a whole number from 0 to 4294967295");
             }
             options.seed = *seed;
+        } else if (IsOption(argument, "--facet")) {
+            const std::optional<std::string> value = OptionValue(arguments, at, "--facet");
+            if (!value) {
+                return Usage(err, "option --facet needs a value");
+            }
+            const auto facet = std::find_if(std::begin(kFacets), std::end(kFacets),
+                                            [&](const Facet& candidate) {
+                                                return std::to_string(candidate.mapNumber) == *value;
+                                            });
+            if (facet == std::end(kFacets)) {
+                return Usage(err, "--facet: '" + *value + "' is not a map number from 0 to 5");
+            }
+            facetGeometry = facet->geometry;
+            options.mapNumber = facet->mapNumber;
+        } else if (IsOption(argument, "--size")) {
+            const std::optional<std::string> value = OptionValue(arguments, at, "--size");
+            if (!value) {
+                return Usage(err, "option --size needs a value");
+            }
+            size = ParseMapSize(*value);
+            if (!size) {
+                return Usage(err, "--size: '" + *value +
+                                      "' is not WIDTHxHEIGHT in multiples of 8 up to 16384");
+            }
+        } else if (argument == "--uop") {
+            options.uop = true;
         } else if (argument.starts_with("-") && argument != "-") {
             return Usage(err, "unknown option '" + argument + "' for make-sample");
         } else if (directory) {
@@ -93,6 +148,10 @@ int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, 
         return Usage(err, "make-sample needs the directory to write to");
     }
 
+    // The size: --size, else the facet's current one, else the default map.
+    options.geometry = size.value_or(facetGeometry.value_or(options.geometry));
+    const SampleWorldFileNames names = SampleFileNames(options);
+
     const std::filesystem::path root(*directory);
     try {
         std::error_code error;
@@ -103,8 +162,7 @@ int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, 
         }
         if (!force) {
             // A sample written over the game's own files would destroy them.
-            for (const char* name :
-                 {kSampleMapName, kSampleStaticsIndexName, kSampleStaticsDataName}) {
+            for (const std::string& name : {names.map, names.staticsIndex, names.staticsData}) {
                 const std::filesystem::path path = root / name;
                 if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
                     return Failure(err,
@@ -114,8 +172,8 @@ int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, 
         }
         const SampleWorldSummary summary = WriteSampleWorld(root, options);
         out << "Wrote a sample world (seed " << options.seed << ") to " << root.string() << ": "
-            << kSampleMapName << ", " << kSampleStaticsIndexName << ", " << kSampleStaticsDataName
-            << " with " << summary.staticItems << " static items.\n";
+            << names.map << ", " << names.staticsIndex << ", " << names.staticsData << " with "
+            << summary.staticItems << " static items.\n";
     } catch (const SampleWorldError& failure) {
         return Failure(err, failure.what());
     } catch (const FileException& failure) {

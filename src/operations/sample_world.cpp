@@ -1,5 +1,7 @@
 #include "operations/sample_world.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -10,8 +12,10 @@
 
 #include "clientfiles/binary_file.h"
 #include "clientfiles/byte_order.h"
+#include "clientfiles/lookup3.h"
 #include "clientfiles/map_file.h"
 #include "clientfiles/statics_file.h"
+#include "clientfiles/uop_file.h"
 
 namespace kestrel {
 
@@ -284,16 +288,17 @@ struct Cell {
 // The land of one block column, 8 cells wide and the map's height.
 class LandStrip {
 public:
-    LandStrip(std::uint32_t seed, int bx) : cells(std::size_t{kBlockSize} * kMapHeight) {
+    LandStrip(std::uint32_t seed, int bx, int mapHeight)
+        : cells(std::size_t{kBlockSize} * static_cast<std::size_t>(mapHeight)) {
         const int x0 = bx * kBlockSize;
         // One more column and row than the strip, for the slope towards the
         // east and south neighbours.
         const int width = kBlockSize + 1;
-        const int height = kMapHeight + 1;
+        const int height = mapHeight + 1;
         const StripField elevation =
             FractalNoise(seed, Stream::Elevation, kElevationOctaves, x0, width, height);
         const StripField moisture =
-            FractalNoise(seed, Stream::Moisture, kMoistureOctaves, x0, kBlockSize, kMapHeight);
+            FractalNoise(seed, Stream::Moisture, kMoistureOctaves, x0, kBlockSize, mapHeight);
         const StripField roughness =
             FractalNoise(seed, Stream::Roughness, kRoughnessOctaves, x0, width, height);
 
@@ -315,7 +320,7 @@ public:
             return altitudes[static_cast<std::size_t>(row * width + column)];
         };
 
-        for (int row = 0; row < kMapHeight; ++row) {
+        for (int row = 0; row < mapHeight; ++row) {
             for (int column = 0; column < kBlockSize; ++column) {
                 Cell& cell = cells[Index(column, row)];
                 const int altitude = altitudeAt(column, row);
@@ -460,31 +465,162 @@ void OpenForWriting(BinaryFile& file, const std::filesystem::path& path) {
     }
 }
 
+// A .uop as current clients ship the maps: the header padded to 512 bytes,
+// then all table blocks, then the entries' bytes in entry order. Table blocks
+// hold up to 100 entries, as in the clients' files.
+constexpr std::uint32_t kSampleUopVersion = 5;
+constexpr std::uint32_t kSampleUopSignature = 0xFD23EC43u;
+constexpr std::uint64_t kSampleUopHeaderBytes = 512;
+constexpr std::uint32_t kSampleUopTableCapacity = 100;
+constexpr std::uint64_t kSampleUopTableBlockBytes =
+    kUopBlockHeaderBytes + std::uint64_t{kSampleUopTableCapacity} * kUopEntryBytes;
+constexpr std::uint64_t kMapEntryBytes =
+    static_cast<std::uint64_t>(kUopMapBlocksPerEntry) * kMapBlockBytes;
+
+void StoreU64Le(std::uint8_t* bytes, std::uint64_t value) {
+    StoreU32Le(bytes, static_cast<std::uint32_t>(value & 0xFFFFFFFFu));
+    StoreU32Le(bytes + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+// Takes the map's bytes in order and stores them as mapN.mul or as the
+// entries of mapNLegacyMUL.uop.
+class SampleMapWriter {
+public:
+    SampleMapWriter(BinaryFile& file, bool uop, int mapNumber, std::uint64_t mapBytes)
+        : file(file), uop(uop), mapNumber(mapNumber), mapBytes(mapBytes) {
+        if (!uop) {
+            return;
+        }
+        const std::uint64_t entries = (mapBytes + kMapEntryBytes - 1) / kMapEntryBytes;
+        tableBlocks = (entries + kSampleUopTableCapacity - 1) / kSampleUopTableCapacity;
+        dataStart = kSampleUopHeaderBytes + tableBlocks * kSampleUopTableBlockBytes;
+        checksums.assign(static_cast<std::size_t>(entries), adler32(0L, Z_NULL, 0));
+        // The header and table are written last, when the checksums are known.
+        file.Seek(static_cast<std::int64_t>(dataStart));
+    }
+
+    void Append(const std::uint8_t* bytes, std::size_t count) {
+        file.Write(bytes, count);
+        if (!uop) {
+            return;
+        }
+        while (count > 0) {
+            const auto entry = static_cast<std::size_t>(position / kMapEntryBytes);
+            const std::size_t part = static_cast<std::size_t>(
+                std::min<std::uint64_t>(count, kMapEntryBytes - position % kMapEntryBytes));
+            checksums[entry] = adler32(checksums[entry], bytes, static_cast<uInt>(part));
+            bytes += part;
+            count -= part;
+            position += part;
+        }
+    }
+
+    void Finish() {
+        if (!uop) {
+            return;
+        }
+        std::vector<std::uint8_t> head(
+            static_cast<std::size_t>(dataStart), std::uint8_t{0});
+        StoreU32Le(&head[kUopMagicOffset], kUopMagic);
+        StoreU32Le(&head[kUopVersionOffset], kSampleUopVersion);
+        StoreU32Le(&head[kUopSignatureOffset], kSampleUopSignature);
+        StoreU64Le(&head[kUopFirstTableOffset], kSampleUopHeaderBytes);
+        StoreU32Le(&head[kUopTableCapacityOffset], kSampleUopTableCapacity);
+        StoreU32Le(&head[kUopFileCountOffset], static_cast<std::uint32_t>(checksums.size()));
+        for (std::uint64_t block = 0; block < tableBlocks; ++block) {
+            const std::uint64_t blockStart = kSampleUopHeaderBytes + block * kSampleUopTableBlockBytes;
+            const std::uint64_t first = block * kSampleUopTableCapacity;
+            const std::uint64_t count =
+                std::min<std::uint64_t>(kSampleUopTableCapacity, checksums.size() - first);
+            std::uint8_t* blockBytes = &head[static_cast<std::size_t>(blockStart)];
+            StoreU32Le(blockBytes + kUopBlockCountOffset, static_cast<std::uint32_t>(count));
+            StoreU64Le(blockBytes + kUopBlockNextOffset,
+                       block + 1 < tableBlocks ? blockStart + kSampleUopTableBlockBytes : 0);
+            for (std::uint64_t at = 0; at < count; ++at) {
+                const std::uint64_t entry = first + at;
+                const std::uint64_t offset = entry * kMapEntryBytes;
+                const auto size =
+                    static_cast<std::uint32_t>(std::min(kMapEntryBytes, mapBytes - offset));
+                std::uint8_t* record =
+                    blockBytes + kUopBlockHeaderBytes + static_cast<std::size_t>(at) * kUopEntryBytes;
+                StoreU64Le(record + kUopEntryDataOffset, dataStart + offset);
+                StoreU32Le(record + kUopEntryHeaderLengthOffset, 0);
+                StoreU32Le(record + kUopEntryCompressedSizeOffset, size);
+                StoreU32Le(record + kUopEntryDecompressedSizeOffset, size);
+                StoreU64Le(record + kUopEntryHashOffset,
+                           UopNameHash(UopMapEntryName(mapNumber, static_cast<std::uint32_t>(entry))));
+                StoreU32Le(record + kUopEntryAdlerOffset,
+                           static_cast<std::uint32_t>(checksums[static_cast<std::size_t>(entry)]));
+                StoreU16Le(record + kUopEntryFlagOffset, kUopStored);
+            }
+        }
+        file.Seek(0);
+        file.Write(head.data(), head.size());
+    }
+
+private:
+    BinaryFile& file;
+    bool uop;
+    int mapNumber;
+    std::uint64_t mapBytes;
+    std::uint64_t tableBlocks = 0;
+    std::uint64_t dataStart = 0;
+    std::uint64_t position = 0;
+    std::vector<uLong> checksums;
+};
+
+std::string Numbered(const char* stem, int mapNumber, const char* ending) {
+    return stem + std::to_string(mapNumber) + ending;
+}
+
 }  // namespace
+
+SampleWorldFileNames SampleFileNames(const SampleWorldOptions& options) {
+    return {Numbered("map", options.mapNumber, options.uop ? "LegacyMUL.uop" : ".mul"),
+            Numbered("staidx", options.mapNumber, ".mul"),
+            Numbered("statics", options.mapNumber, ".mul")};
+}
 
 SampleWorldSummary WriteSampleWorld(const std::filesystem::path& directory,
                                     const SampleWorldOptions& options) {
-    if (options.blockColumns < 1 || options.blockColumns > kBlockColumns) {
-        throw std::invalid_argument("block columns must lie in 1..768");
+    const MapGeometry& geometry = options.geometry;
+    if (geometry.width <= 0 || geometry.height <= 0 || geometry.width > kLargestSampleSide ||
+        geometry.height > kLargestSampleSide || geometry.width % kBlockSize != 0 ||
+        geometry.height % kBlockSize != 0) {
+        throw std::invalid_argument("the map size must be multiples of 8 from 8 to 16384");
     }
+    if (options.mapNumber < 0 || options.mapNumber > kUopMaxMapNumber) {
+        throw std::invalid_argument("the map number must lie in 0..31");
+    }
+    const int blockColumns = options.blockColumns.value_or(geometry.BlockColumns());
+    if (blockColumns < 1 || blockColumns > geometry.BlockColumns()) {
+        throw std::invalid_argument("block columns must lie in 1.." +
+                                    std::to_string(geometry.BlockColumns()));
+    }
+    const int blockRows = geometry.BlockRows();
+    const SampleWorldFileNames names = SampleFileNames(options);
     BinaryFile map;
     BinaryFile index;
     BinaryFile data;
-    OpenForWriting(map, directory / kSampleMapName);
-    OpenForWriting(index, directory / kSampleStaticsIndexName);
-    OpenForWriting(data, directory / kSampleStaticsDataName);
+    OpenForWriting(map, directory / names.map);
+    OpenForWriting(index, directory / names.staticsIndex);
+    OpenForWriting(data, directory / names.staticsData);
 
     SampleWorldSummary summary;
-    std::vector<std::uint8_t> mapColumn(kMapBlockColumnBytes);
-    std::vector<std::uint8_t> indexColumn(std::size_t{kBlockRows} * kStaticIndexEntryBytes);
+    const std::size_t mapColumnBytes = static_cast<std::size_t>(blockRows) * kMapBlockBytes;
+    SampleMapWriter mapWriter(map, options.uop, options.mapNumber,
+                              std::uint64_t{mapColumnBytes} * static_cast<std::uint64_t>(blockColumns));
+    std::vector<std::uint8_t> mapColumn(mapColumnBytes);
+    std::vector<std::uint8_t> indexColumn(static_cast<std::size_t>(blockRows) *
+                                          kStaticIndexEntryBytes);
     std::vector<std::uint8_t> dataColumn;
     std::uint64_t dataPosition = 0;
 
-    for (int bx = 0; bx < options.blockColumns; ++bx) {
-        const LandStrip land(options.seed, bx);
+    for (int bx = 0; bx < blockColumns; ++bx) {
+        const LandStrip land(options.seed, bx, geometry.height);
         dataColumn.clear();
         std::fill(mapColumn.begin(), mapColumn.end(), std::uint8_t{0});
-        for (int by = 0; by < kBlockRows; ++by) {
+        for (int by = 0; by < blockRows; ++by) {
             std::uint8_t* block = &mapColumn[static_cast<std::size_t>(by * kMapBlockBytes)];
             for (int y = 0; y < kBlockSize; ++y) {
                 for (int x = 0; x < kBlockSize; ++x) {
@@ -518,11 +654,12 @@ SampleWorldSummary WriteSampleWorld(const std::filesystem::path& directory,
             }
             StoreU32Le(entry + 8, 0);
         }
-        map.Write(mapColumn.data(), mapColumn.size());
+        mapWriter.Append(mapColumn.data(), mapColumn.size());
         index.Write(indexColumn.data(), indexColumn.size());
         data.Write(dataColumn.data(), dataColumn.size());
         dataPosition += dataColumn.size();
     }
+    mapWriter.Finish();
     map.Close();
     index.Close();
     data.Close();

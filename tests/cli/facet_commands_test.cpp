@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/info_command.h"
+#include "cli/make_sample_command.h"
+#include "support/temp_dir.h"
+
+namespace kestrel {
+namespace {
+
+using test::TempDir;
+
+struct CommandRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+template <typename Command>
+CommandRun RunCommand(Command command, const std::vector<std::string>& arguments) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = command(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(FacetCommandsTest, MakeSampleWritesTheFacetAndInfoTellsItsFiles) {
+    TempDir dir;
+    const std::string world = dir.File("world");
+    const CommandRun made = RunCommand(RunMakeSample, {"make-sample", world, "--facet", "2", "--uop"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_NE(made.out.find("map2LegacyMUL.uop, staidx2.mul, statics2.mul"), std::string::npos)
+        << made.out;
+    EXPECT_EQ(std::filesystem::file_size(world + "/staidx2.mul"), 288u * 200u * 12u);
+    EXPECT_FALSE(std::filesystem::exists(world + "/map2.mul"));
+
+    const CommandRun sized = RunCommand(RunMakeSample, {"make-sample", world, "--facet=4", "--size=64x32"});
+    ASSERT_EQ(sized.status, 0) << sized.err;
+    EXPECT_EQ(std::filesystem::file_size(world + "/map4.mul"), 8u * 4u * 196u);
+
+    const CommandRun info = RunCommand(RunInfo, {"info", world + "/map2LegacyMUL.uop", world + "/staidx2.mul",
+                                          world + "/missing.mul", world + "/statics2.mul"});
+    EXPECT_EQ(info.status, 1);
+    std::istringstream lines(info.out);
+    std::string line;
+    std::vector<std::string> told;
+    while (std::getline(lines, line)) {
+        told.push_back(line);
+    }
+    ASSERT_EQ(told.size(), 3u) << info.out;
+    EXPECT_NE(told[0].find(": map, .uop with 15 entries"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("2304 x 1600, Ilshenar"), std::string::npos) << told[0];
+    EXPECT_NE(told[1].find(": statics index, .mul, 2304 x 1600, Ilshenar, "), std::string::npos)
+        << told[1];
+    EXPECT_NE(told[2].find(": statics data, .mul, "), std::string::npos) << told[2];
+    EXPECT_EQ(info.err, "kestrel-cli: " + world + "/missing.mul: no such file.\n");
+}
+
+TEST(FacetCommandsTest, BadFacetSizeAndInfoCommandLinesExitWithStatus2) {
+    TempDir dir;
+    const std::string world = dir.File("world");
+    const std::vector<std::vector<std::string>> makeSample = {
+        {"make-sample", world, "--facet"},          {"make-sample", world, "--facet", "6"},
+        {"make-sample", world, "--facet", "-1"},    {"make-sample", world, "--facet", "1x"},
+        {"make-sample", world, "--size", "7x8"},    {"make-sample", world, "--size=1448"},
+        {"make-sample", world, "--uop=yes"},
+    };
+    for (const std::vector<std::string>& arguments : makeSample) {
+        const CommandRun run = RunCommand(RunMakeSample, arguments);
+        EXPECT_EQ(run.status, 2) << arguments.back();
+        EXPECT_EQ(run.err.rfind("kestrel-cli: ", 0), 0u) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(world)) << arguments.back();
+    }
+    EXPECT_EQ(RunCommand(RunInfo, {"info"}).status, 2);
+    EXPECT_EQ(RunCommand(RunInfo, {"info", "--verbose", world}).status, 2);
+    const CommandRun help = RunCommand(RunInfo, {"info", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("info FILE..."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestrel
