@@ -18,7 +18,7 @@ std::size_t BinaryFileSource::ReadAt(std::uint64_t offset, void* buffer, std::si
 }
 
 std::size_t MemorySource::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
-    if (offset >= size) {
+    if (offset >= size || count == 0) {
         return 0;
     }
     const std::size_t available = std::min<std::size_t>(count, size - static_cast<std::size_t>(offset));

@@ -18,6 +18,10 @@ namespace {
 constexpr std::uint64_t kEntryBytes =
     static_cast<std::uint64_t>(kUopMapBlocksPerEntry) * kMapBlockBytes;
 constexpr std::size_t kChecksumChunkBytes = 256 * 1024;
+// A write this close after an entry's checksummed prefix pulls the bytes in
+// between into the prefix (a copy skips the 4-byte header of the first block
+// of each block column).
+constexpr std::uint64_t kPrefixGapBytes = 64 * 1024;
 
 std::string DescribeCandidates(const std::vector<MapGeometry>& candidates) {
     std::string text;
@@ -53,6 +57,7 @@ bool MapStore::Open(const std::string& path, const MapStoreOptions& options) {
         const std::optional<int> named = MapNumberFromFileName(path);
         entries.clear();
         written.clear();
+        prefixes.clear();
         if (HasUopMagic(source)) {
             const UopTable table = UopTable::Read(source, file.FullPath());
             UopMapEntries map = FindUopMapEntries(table, named, file.FullPath());
@@ -61,6 +66,7 @@ bool MapStore::Open(const std::string& path, const MapStoreOptions& options) {
             length = map.bytes;
             entries = std::move(map.entries);
             written.assign(entries.size(), false);
+            prefixes.assign(entries.size(), ChecksumPrefix{});
         } else {
             container = MapContainer::Mul;
             mapNumber = named;
@@ -128,10 +134,47 @@ void MapStore::Write(std::uint64_t offset, const void* buffer, std::size_t count
             std::min<std::uint64_t>(count - done, entry.compressedSize - within));
         file.Seek(static_cast<std::int64_t>(entry.StoredOffset() + within));
         written[index] = true;
-        file.Write(bytes + done, part);
+        if (entry.adler32 == 0) {
+            file.Write(bytes + done, part);
+        } else {
+            ExtendPrefix(index, within, bytes + done, part);
+        }
         done += part;
         offset += part;
     }
+}
+
+// Writes part bytes at within of entry index (the file is at its place) and
+// keeps the entry's checksummed prefix: a write just after it, or a little
+// after it, extends it (reading the bytes in between); a write inside it
+// spoils it.
+void MapStore::ExtendPrefix(std::size_t index, std::uint64_t within, const std::uint8_t* bytes,
+                            std::size_t count) {
+    ChecksumPrefix& prefix = prefixes[index];
+    const bool extends = prefix.valid && within >= prefix.end && within - prefix.end <= kPrefixGapBytes;
+    if (!extends && within < prefix.end) {
+        prefix.valid = false;
+    }
+    if (!extends) {
+        file.Write(bytes, count);
+        return;
+    }
+    if (within > prefix.end) {
+        std::vector<std::uint8_t> gap(static_cast<std::size_t>(within - prefix.end));
+        file.Seek(static_cast<std::int64_t>(entries[index].StoredOffset() + prefix.end));
+        if (file.Read(gap.data(), gap.size()) != gap.size()) {
+            throw FileException(FileErrorCause::EndOfFile, file.FullPath());
+        }
+        prefix.adler = adler32(prefix.adler, gap.data(), static_cast<uInt>(gap.size()));
+        prefix.end = within;
+        file.Seek(static_cast<std::int64_t>(entries[index].StoredOffset() + within));
+    }
+    // Spoilt first, so that a write that fails part way leaves no wrong prefix.
+    prefix.valid = false;
+    file.Write(bytes, count);
+    prefix.adler = adler32(prefix.adler, bytes, static_cast<uInt>(count));
+    prefix.end = within + count;
+    prefix.valid = true;
 }
 
 void MapStore::Flush() {
@@ -141,9 +184,13 @@ void MapStore::Flush() {
         if (!written[index] || entry.adler32 == 0) {
             continue;
         }
-        chunk.resize(kChecksumChunkBytes);
-        uLong checksum = adler32(0L, Z_NULL, 0);
-        for (std::uint64_t at = 0; at < entry.compressedSize;) {
+        ChecksumPrefix& prefix = prefixes[index];
+        uLong checksum = prefix.valid ? prefix.adler : adler32(0L, Z_NULL, 0);
+        const std::uint64_t from = prefix.valid ? prefix.end : 0;
+        if (from < entry.compressedSize) {
+            chunk.resize(kChecksumChunkBytes);
+        }
+        for (std::uint64_t at = from; at < entry.compressedSize;) {
             const std::size_t part = static_cast<std::size_t>(
                 std::min<std::uint64_t>(chunk.size(), entry.compressedSize - at));
             file.Seek(static_cast<std::int64_t>(entry.StoredOffset() + at));
@@ -162,6 +209,7 @@ void MapStore::Flush() {
             entry.adler32 = value;
         }
         written[index] = false;
+        prefix = ChecksumPrefix{};
     }
 }
 

@@ -82,8 +82,20 @@ private:
     MapGeometry geometry = kClassicGeometry;
     std::optional<int> mapNumber;
     std::uint64_t length = 0;
-    std::vector<UopEntry> entries;  // .uop: the map's entries in block order
-    std::vector<bool> written;      // .uop: entries written since the last flush
+    // A .uop entry's Adler-32 over its bytes from the start up to `end`, kept
+    // while the entry is written front to back (as a copy does), so that the
+    // flush need not read those bytes back.
+    struct ChecksumPrefix {
+        bool valid = true;
+        std::uint64_t end = 0;
+        unsigned long adler = 1;  // the Adler-32 of no bytes
+    };
+    void ExtendPrefix(std::size_t index, std::uint64_t within, const std::uint8_t* bytes,
+                      std::size_t count);
+
+    std::vector<UopEntry> entries;         // .uop: the map's entries in block order
+    std::vector<bool> written;             // .uop: entries written since the last flush
+    std::vector<ChecksumPrefix> prefixes;  // .uop: per entry
 };
 
 }  // namespace kestrel

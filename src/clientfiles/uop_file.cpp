@@ -1,5 +1,6 @@
 #include "clientfiles/uop_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <unordered_set>
@@ -179,6 +180,21 @@ UopMapEntries FindUopMapEntries(const UopTable& table, std::optional<int> prefer
                                   ".");
         }
         map.bytes += size;
+    }
+    // Entries sharing bytes would change each other when written.
+    std::vector<std::size_t> order(map.entries.size());
+    for (std::size_t at = 0; at < order.size(); ++at) {
+        order[at] = at;
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return map.entries[a].StoredOffset() < map.entries[b].StoredOffset();
+    });
+    for (std::size_t at = 1; at < order.size(); ++at) {
+        const UopEntry& before = map.entries[order[at - 1]];
+        if (before.StoredOffset() + before.compressedSize > map.entries[order[at]].StoredOffset()) {
+            Damaged(fileName, "the UOP map entries " + std::to_string(order[at - 1]) + " and " +
+                                  std::to_string(order[at]) + " share bytes.");
+        }
     }
     return map;
 }
