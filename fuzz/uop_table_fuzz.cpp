@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         Check(LoadU16Le(record + 32) == entry.flag, "flag");
         Check(entry.StoredOffset() + entry.compressedSize <= size, "stored bytes inside the file");
         Check(hashes.insert(entry.hash).second, "hashes are unique");
-        Check(table.Find(entry.hash) != nullptr && table.Find(entry.hash)->recordOffset ==
-                                                       entry.recordOffset,
+        Check(table.Find(entry.hash) != nullptr &&
+                  table.Find(entry.hash)->recordOffset == entry.recordOffset,
               "found by hash");
     }
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -115,10 +115,10 @@ int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, 
             if (!value) {
                 return Usage(err, "option --facet needs a value");
             }
-            const auto facet = std::find_if(std::begin(kFacets), std::end(kFacets),
-                                            [&](const Facet& candidate) {
-                                                return std::to_string(candidate.mapNumber) == *value;
-                                            });
+            const auto facet =
+                std::find_if(std::begin(kFacets), std::end(kFacets), [&](const Facet& candidate) {
+                    return std::to_string(candidate.mapNumber) == *value;
+                });
             if (facet == std::end(kFacets)) {
                 return Usage(err, "--facet: '" + *value + "' is not a map number from 0 to 5");
             }

@@ -21,7 +21,8 @@ std::size_t MemorySource::ReadAt(std::uint64_t offset, void* buffer, std::size_t
     if (offset >= size || count == 0) {
         return 0;
     }
-    const std::size_t available = std::min<std::size_t>(count, size - static_cast<std::size_t>(offset));
+    const std::size_t available =
+        std::min<std::size_t>(count, size - static_cast<std::size_t>(offset));
     std::memcpy(buffer, data + offset, available);
     return available;
 }

@@ -229,7 +229,8 @@ StaticItemCount CountStaticItems(ByteSource& index, const MapGeometry& geometry,
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(kEntriesPerRead, total - first)) *
             kStaticIndexEntryBytes;
-        const std::size_t got = index.ReadAt(first * kStaticIndexEntryBytes, entries.data(), wanted);
+        const std::size_t got =
+            index.ReadAt(first * kStaticIndexEntryBytes, entries.data(), wanted);
         for (std::size_t at = 0; at + kStaticIndexEntryBytes <= got; at += kStaticIndexEntryBytes) {
             const StaticIndexEntry entry = DecodeStaticIndexEntry(&entries[at]);
             if (entry.lookup == kNoStatics || entry.length == 0) {

@@ -33,9 +33,9 @@ struct FileDetection {
     // The map number: of the entry names in a .uop, else from the file name.
     std::optional<int> mapNumber;
     MapContainer container = MapContainer::Mul;
-    std::uint64_t bytes = 0;            // the map's (or index's) bytes; for a .uop, its entries'
-    std::size_t uopEntries = 0;         // .uop: all entries with data
-    std::size_t uopMapEntries = 0;      // .uop: entries of the map
+    std::uint64_t bytes = 0;               // the map's (or index's) bytes; for a .uop, its entries'
+    std::size_t uopEntries = 0;            // .uop: all entries with data
+    std::size_t uopMapEntries = 0;         // .uop: entries of the map
     std::size_t uopCompressedEntries = 0;  // .uop: entries stored compressed (none of the map's)
 };
 

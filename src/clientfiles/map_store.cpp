@@ -151,7 +151,8 @@ void MapStore::Write(std::uint64_t offset, const void* buffer, std::size_t count
 void MapStore::ExtendPrefix(std::size_t index, std::uint64_t within, const std::uint8_t* bytes,
                             std::size_t count) {
     ChecksumPrefix& prefix = prefixes[index];
-    const bool extends = prefix.valid && within >= prefix.end && within - prefix.end <= kPrefixGapBytes;
+    const bool extends =
+        prefix.valid && within >= prefix.end && within - prefix.end <= kPrefixGapBytes;
     if (!extends && within < prefix.end) {
         prefix.valid = false;
     }

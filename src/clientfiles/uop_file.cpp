@@ -64,8 +64,8 @@ UopTable UopTable::Read(ByteSource& source, const std::string& fileName) {
     std::vector<std::uint8_t> records;
     for (std::uint64_t block = table.header.firstTable; block != 0;) {
         if (!visited.insert(block).second) {
-            Damaged(fileName, "the UOP table loops back to its block at byte " +
-                                  std::to_string(block) + ".");
+            Damaged(fileName,
+                    "the UOP table loops back to its block at byte " + std::to_string(block) + ".");
         }
         std::array<std::uint8_t, kUopBlockHeaderBytes> blockHead{};
         if (block > length || length - block < kUopBlockHeaderBytes ||
@@ -158,8 +158,9 @@ UopMapEntries FindUopMapEntries(const UopTable& table, std::optional<int> prefer
             continue;
         }
         if (ended) {
-            Damaged(fileName, "the UOP map entry " + std::to_string(number) + " is there but entry " +
-                                  std::to_string(map.entries.size()) + " is missing.");
+            Damaged(fileName, "the UOP map entry " + std::to_string(number) +
+                                  " is there but entry " + std::to_string(map.entries.size()) +
+                                  " is missing.");
         }
         if (entry->flag != kUopStored) {
             Damaged(fileName, "the map is stored compressed (entry " + std::to_string(number) +
@@ -171,8 +172,9 @@ UopMapEntries FindUopMapEntries(const UopTable& table, std::optional<int> prefer
     for (std::size_t at = 0; at < map.entries.size(); ++at) {
         const std::uint64_t size = map.entries[at].compressedSize;
         const bool last = at + 1 == map.entries.size();
-        const bool fits = last ? size > 0 && size <= kFullMapEntryBytes && size % kMapBlockBytes == 0
-                               : size == kFullMapEntryBytes;
+        const bool fits = last
+                              ? size > 0 && size <= kFullMapEntryBytes && size % kMapBlockBytes == 0
+                              : size == kFullMapEntryBytes;
         if (!fits) {
             Damaged(fileName, "the UOP map entry " + std::to_string(at) + " holds " +
                                   std::to_string(size) + " bytes, not " +

@@ -110,10 +110,11 @@ ClientFileDescription DescribeClientFile(const std::string& path) {
     } else if (MatchStaticsIndexSize(description.fileBytes, named).match != SizeMatch::Unknown) {
         describeIndex();
     } else {
-        CannotTell(path, "cannot tell what this file is: its name is not mapN, staidxN or "
-                         "staticsN, and its " +
-                             std::to_string(description.fileBytes) +
-                             " bytes are the size of no known map or statics index.");
+        CannotTell(path,
+                   "cannot tell what this file is: its name is not mapN, staidxN or "
+                   "staticsN, and its " +
+                       std::to_string(description.fileBytes) +
+                       " bytes are the size of no known map or statics index.");
     }
     if (description.kind != ClientFileKind::StaticsData &&
         description.detection.match == SizeMatch::Known) {

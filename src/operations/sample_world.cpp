@@ -519,8 +519,7 @@ public:
         if (!uop) {
             return;
         }
-        std::vector<std::uint8_t> head(
-            static_cast<std::size_t>(dataStart), std::uint8_t{0});
+        std::vector<std::uint8_t> head(static_cast<std::size_t>(dataStart), std::uint8_t{0});
         StoreU32Le(&head[kUopMagicOffset], kUopMagic);
         StoreU32Le(&head[kUopVersionOffset], kSampleUopVersion);
         StoreU32Le(&head[kUopSignatureOffset], kSampleUopSignature);
@@ -528,7 +527,8 @@ public:
         StoreU32Le(&head[kUopTableCapacityOffset], kSampleUopTableCapacity);
         StoreU32Le(&head[kUopFileCountOffset], static_cast<std::uint32_t>(checksums.size()));
         for (std::uint64_t block = 0; block < tableBlocks; ++block) {
-            const std::uint64_t blockStart = kSampleUopHeaderBytes + block * kSampleUopTableBlockBytes;
+            const std::uint64_t blockStart =
+                kSampleUopHeaderBytes + block * kSampleUopTableBlockBytes;
             const std::uint64_t first = block * kSampleUopTableCapacity;
             const std::uint64_t count =
                 std::min<std::uint64_t>(kSampleUopTableCapacity, checksums.size() - first);
@@ -541,14 +541,15 @@ public:
                 const std::uint64_t offset = entry * kMapEntryBytes;
                 const auto size =
                     static_cast<std::uint32_t>(std::min(kMapEntryBytes, mapBytes - offset));
-                std::uint8_t* record =
-                    blockBytes + kUopBlockHeaderBytes + static_cast<std::size_t>(at) * kUopEntryBytes;
+                std::uint8_t* record = blockBytes + kUopBlockHeaderBytes +
+                                       static_cast<std::size_t>(at) * kUopEntryBytes;
                 StoreU64Le(record + kUopEntryDataOffset, dataStart + offset);
                 StoreU32Le(record + kUopEntryHeaderLengthOffset, 0);
                 StoreU32Le(record + kUopEntryCompressedSizeOffset, size);
                 StoreU32Le(record + kUopEntryDecompressedSizeOffset, size);
-                StoreU64Le(record + kUopEntryHashOffset,
-                           UopNameHash(UopMapEntryName(mapNumber, static_cast<std::uint32_t>(entry))));
+                StoreU64Le(
+                    record + kUopEntryHashOffset,
+                    UopNameHash(UopMapEntryName(mapNumber, static_cast<std::uint32_t>(entry))));
                 StoreU32Le(record + kUopEntryAdlerOffset,
                            static_cast<std::uint32_t>(checksums[static_cast<std::size_t>(entry)]));
                 StoreU16Le(record + kUopEntryFlagOffset, kUopStored);
@@ -608,8 +609,9 @@ SampleWorldSummary WriteSampleWorld(const std::filesystem::path& directory,
 
     SampleWorldSummary summary;
     const std::size_t mapColumnBytes = static_cast<std::size_t>(blockRows) * kMapBlockBytes;
-    SampleMapWriter mapWriter(map, options.uop, options.mapNumber,
-                              std::uint64_t{mapColumnBytes} * static_cast<std::uint64_t>(blockColumns));
+    SampleMapWriter mapWriter(
+        map, options.uop, options.mapNumber,
+        std::uint64_t{mapColumnBytes} * static_cast<std::uint64_t>(blockColumns));
     std::vector<std::uint8_t> mapColumn(mapColumnBytes);
     std::vector<std::uint8_t> indexColumn(static_cast<std::size_t>(blockRows) *
                                           kStaticIndexEntryBytes);

@@ -31,19 +31,22 @@ CommandRun RunCommand(Command command, const std::vector<std::string>& arguments
 TEST(FacetCommandsTest, MakeSampleWritesTheFacetAndInfoTellsItsFiles) {
     TempDir dir;
     const std::string world = dir.File("world");
-    const CommandRun made = RunCommand(RunMakeSample, {"make-sample", world, "--facet", "2", "--uop"});
+    const CommandRun made =
+        RunCommand(RunMakeSample, {"make-sample", world, "--facet", "2", "--uop"});
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_NE(made.out.find("map2LegacyMUL.uop, staidx2.mul, statics2.mul"), std::string::npos)
         << made.out;
     EXPECT_EQ(std::filesystem::file_size(world + "/staidx2.mul"), 288u * 200u * 12u);
     EXPECT_FALSE(std::filesystem::exists(world + "/map2.mul"));
 
-    const CommandRun sized = RunCommand(RunMakeSample, {"make-sample", world, "--facet=4", "--size=64x32"});
+    const CommandRun sized =
+        RunCommand(RunMakeSample, {"make-sample", world, "--facet=4", "--size=64x32"});
     ASSERT_EQ(sized.status, 0) << sized.err;
     EXPECT_EQ(std::filesystem::file_size(world + "/map4.mul"), 8u * 4u * 196u);
 
-    const CommandRun info = RunCommand(RunInfo, {"info", world + "/map2LegacyMUL.uop", world + "/staidx2.mul",
-                                          world + "/missing.mul", world + "/statics2.mul"});
+    const CommandRun info =
+        RunCommand(RunInfo, {"info", world + "/map2LegacyMUL.uop", world + "/staidx2.mul",
+                             world + "/missing.mul", world + "/statics2.mul"});
     EXPECT_EQ(info.status, 1);
     std::istringstream lines(info.out);
     std::string line;
@@ -64,9 +67,9 @@ TEST(FacetCommandsTest, BadFacetSizeAndInfoCommandLinesExitWithStatus2) {
     TempDir dir;
     const std::string world = dir.File("world");
     const std::vector<std::vector<std::string>> makeSample = {
-        {"make-sample", world, "--facet"},          {"make-sample", world, "--facet", "6"},
-        {"make-sample", world, "--facet", "-1"},    {"make-sample", world, "--facet", "1x"},
-        {"make-sample", world, "--size", "7x8"},    {"make-sample", world, "--size=1448"},
+        {"make-sample", world, "--facet"},       {"make-sample", world, "--facet", "6"},
+        {"make-sample", world, "--facet", "-1"}, {"make-sample", world, "--facet", "1x"},
+        {"make-sample", world, "--size", "7x8"}, {"make-sample", world, "--size=1448"},
         {"make-sample", world, "--uop=yes"},
     };
     for (const std::vector<std::string>& arguments : makeSample) {

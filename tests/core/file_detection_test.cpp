@@ -51,7 +51,8 @@ TEST(FileDetectionTest, MulMapLengthTellsTheFacetSize) {
     };
     for (const Case& test : cases) {
         const FileDetection detection = MatchMulMapSize(test.bytes, test.mapNumber);
-        EXPECT_EQ(detection.match, test.match) << test.bytes << " map " << test.mapNumber.value_or(-1);
+        EXPECT_EQ(detection.match, test.match)
+            << test.bytes << " map " << test.mapNumber.value_or(-1);
         EXPECT_EQ(detection.geometry, test.geometry) << test.bytes;
     }
     const FileDetection ambiguous = MatchMulMapSize(16'056'320, std::nullopt);

@@ -54,7 +54,8 @@ TEST(SampleFacetTest, WorldOfAnyHeightHoldsTheSameCellsAndStaticsWhereItOverlaps
     for (int bx = 0; bx < kColumns; ++bx) {
         for (int by = 0; by < kIlshenar.BlockRows(); ++by) {
             const std::uint32_t length = IndexLength(ilshenarIndex, kIlshenar, bx, by);
-            ASSERT_EQ(length, IndexLength(classicIndex, kClassicGeometry, bx, by)) << bx << ',' << by;
+            ASSERT_EQ(length, IndexLength(classicIndex, kClassicGeometry, bx, by))
+                << bx << ',' << by;
             blocksWithStatics += length > 0 ? 1 : 0;
         }
     }
@@ -71,8 +72,8 @@ TEST(SampleFacetTest, RejectsSizesMapNumbersAndColumnsOutOfRange) {
         return options;
     };
     const SampleWorldOptions bad[] = {
-        with({7, 8}, 0, 1),     with({0, 8}, 0, 1),         with({16392, 8}, 0, 1),
-        with({8, 16392}, 0, 1), with({2304, 1600}, -1, 1),  with({2304, 1600}, 32, 1),
+        with({7, 8}, 0, 1),       with({0, 8}, 0, 1),         with({16392, 8}, 0, 1),
+        with({8, 16392}, 0, 1),   with({2304, 1600}, -1, 1),  with({2304, 1600}, 32, 1),
         with({2304, 1600}, 2, 0), with({2304, 1600}, 2, 289),
     };
     for (const SampleWorldOptions& options : bad) {

@@ -39,7 +39,8 @@ void Put64(Bytes& bytes, std::uint64_t at, std::uint64_t value) {
 }
 
 std::uint32_t Adler(const std::uint8_t* data, std::size_t size) {
-    return static_cast<std::uint32_t>(adler32(adler32(0L, Z_NULL, 0), data, static_cast<uInt>(size)));
+    return static_cast<std::uint32_t>(
+        adler32(adler32(0L, Z_NULL, 0), data, static_cast<uInt>(size)));
 }
 
 struct FakeEntry {
@@ -91,8 +92,9 @@ FakeUop BuildUop(const std::vector<FakeEntry>& entries, std::uint32_t capacity) 
             const auto size = static_cast<std::uint32_t>(entry.data.size());
             Put64(uop.bytes, record, uop.data[first + k] - kDataHeader);
             Put32(uop.bytes, record + 8, kDataHeader);
-            std::fill_n(uop.bytes.begin() + static_cast<std::ptrdiff_t>(uop.data[first + k] - kDataHeader),
-                        kDataHeader, std::uint8_t{0xAB});
+            std::fill_n(
+                uop.bytes.begin() + static_cast<std::ptrdiff_t>(uop.data[first + k] - kDataHeader),
+                kDataHeader, std::uint8_t{0xAB});
             Put32(uop.bytes, record + 12, size);
             Put32(uop.bytes, record + 16, size);
             Put64(uop.bytes, record + 20, entry.hash);
@@ -102,8 +104,8 @@ FakeUop BuildUop(const std::vector<FakeEntry>& entries, std::uint32_t capacity) 
         }
     }
     for (std::size_t k = 0; k < entries.size(); ++k) {
-        std::copy(entries[k].data.begin(), entries[k].data.end(), uop.bytes.begin() +
-                                                                     static_cast<std::ptrdiff_t>(uop.data[k]));
+        std::copy(entries[k].data.begin(), entries[k].data.end(),
+                  uop.bytes.begin() + static_cast<std::ptrdiff_t>(uop.data[k]));
     }
     return uop;
 }
@@ -221,9 +223,11 @@ TEST(UopMapStoreTest, DamagedUopIsRefusedWithItsMessageAndLeftAsItWas) {
         {"duplicate hash",
          [](FakeUop& uop) { Put64(uop.bytes, uop.records[2] + 20, MapEntryHash(0)); },
          "two UOP entries have the name hash"},
-        {"compressed map entry", [](FakeUop& uop) { StoreU16Le(&uop.bytes[uop.records[1] + 32], 1); },
+        {"compressed map entry",
+         [](FakeUop& uop) { StoreU16Le(&uop.bytes[uop.records[1] + 32], 1); },
          "the map is stored compressed (entry 1"},
-        {"next-block loop", [](FakeUop& uop) { Put64(uop.bytes, uop.blocks[1] + 4, uop.blocks[0]); },
+        {"next-block loop",
+         [](FakeUop& uop) { Put64(uop.bytes, uop.blocks[1] + 4, uop.blocks[0]); },
          "the UOP table loops back"},
         {"no map entry 0",
          [](FakeUop& uop) { Put64(uop.bytes, uop.records[0] + 20, MapEntryHash(7)); },
@@ -309,8 +313,12 @@ TEST(UopMapStoreTest, ChecksumsHoldAfterWritesInOrderWithGapsAndOutOfOrder) {
         std::size_t size;
     };
     const Span spans[] = {
-        {4, 996}, {1004, 400'000}, {400'000 + 1004 + 196, kEntryBytes - 401'200},  // entry 0
-        {kEntryBytes + 4, 100}, {kEntryBytes + 50, 10}, {kEntryBytes + 300, 92},     // entry 1
+        {4, 996},
+        {1004, 400'000},
+        {400'000 + 1004 + 196, kEntryBytes - 401'200},  // entry 0
+        {kEntryBytes + 4, 100},
+        {kEntryBytes + 50, 10},
+        {kEntryBytes + 300, 92},  // entry 1
     };
     Bytes model = map.first;
     model.insert(model.end(), map.second.begin(), map.second.end());
@@ -321,7 +329,8 @@ TEST(UopMapStoreTest, ChecksumsHoldAfterWritesInOrderWithGapsAndOutOfOrder) {
         for (const Span& span : spans) {
             const Bytes bytes = Pattern(span.size, salt++);
             store.Write(span.at, bytes.data(), bytes.size());
-            std::copy(bytes.begin(), bytes.end(), model.begin() + static_cast<std::ptrdiff_t>(span.at));
+            std::copy(bytes.begin(), bytes.end(),
+                      model.begin() + static_cast<std::ptrdiff_t>(span.at));
         }
         store.Close();
     }
@@ -353,8 +362,7 @@ TEST(UopMapStoreTest, MulStoreIsTheFileItselfAndGrowsWithWritesPastItsEnd) {
 TEST(UopMapStoreTest, MalasOrTerMurLengthIsDecidedByTheNameOrTheGivenSize) {
     TempDir dir;
     for (const char* name : {"map.mul", "map3.mul", "map5.mul"}) {
-        std::filesystem::resize_file(
-            (WriteBytes(dir.File(name), {}), dir.File(name)), 16'056'320);
+        std::filesystem::resize_file((WriteBytes(dir.File(name), {}), dir.File(name)), 16'056'320);
     }
     MapStore malas;
     ASSERT_TRUE(malas.Open(dir.File("map3.mul")));
