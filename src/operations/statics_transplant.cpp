@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "clientfiles/byte_order.h"
 #include "clientfiles/statics_file.h"
@@ -34,6 +35,13 @@ struct Cells {
     Cells Intersect(const MapGeometry& geometry) const {
         return {std::max<std::int64_t>(minX, 0), std::min<std::int64_t>(maxX, geometry.width - 1),
                 std::max<std::int64_t>(minY, 0), std::min<std::int64_t>(maxY, geometry.height - 1)};
+    }
+    // Whether every cell of block (bx, by) lies inside.
+    bool ContainsBlock(int bx, int by) const {
+        const std::int64_t left = std::int64_t{bx} * kCellsPerBlockSide;
+        const std::int64_t top = std::int64_t{by} * kCellsPerBlockSide;
+        return left >= minX && left + kCellsPerBlockSide - 1 <= maxX && top >= minY &&
+               top + kCellsPerBlockSide - 1 <= maxY;
     }
     // Whether any cell of block (bx, by) lies inside.
     bool TouchesBlock(int bx, int by) const {
@@ -78,14 +86,16 @@ std::optional<std::string> CheckEntry(const StaticsPairBytes& pair, int bx, int 
     }
     const std::int64_t lookup = LoadI32Le(entry);
     const std::uint32_t length = LoadU32Le(entry + kEntryLength);
-    const std::string prefix =
-        "Error: " + pair.indexName + " has a bad entry for block " + BlockText(bx, by) + ": ";
+    const auto prefix = [&] {
+        return "Error: " + pair.indexName + " has a bad entry for block " + BlockText(bx, by) +
+               ": ";
+    };
     if (length % kRecordBytes != 0) {
-        return prefix + "its length " + std::to_string(length) + " is not a multiple of " +
+        return prefix() + "its length " + std::to_string(length) + " is not a multiple of " +
                std::to_string(kRecordBytes) + "!";
     }
     if (lookup < 0 || static_cast<std::uint64_t>(lookup) + length > pair.data.size()) {
-        return prefix + "its records at bytes " + std::to_string(lookup) + " to " +
+        return prefix() + "its records at bytes " + std::to_string(lookup) + " to " +
                std::to_string(lookup + std::int64_t{length} - 1) + " lie outside " + pair.dataName +
                " (" + std::to_string(pair.data.size()) + " bytes)!";
     }
@@ -165,7 +175,7 @@ void ForEachMovedStatic(const StaticsPairBytes& source, const MapGeometry& desti
 // block b's records are bytes 7 * first[b] up to 7 * first[b + 1] of records.
 struct MovedStatics {
     std::vector<std::uint32_t> first;
-    std::vector<std::uint8_t> records;
+    std::unique_ptr<std::uint8_t[]> records;
     std::uint64_t leftOut = 0;
 
     std::uint64_t Count(std::int64_t block) const {
@@ -173,7 +183,7 @@ struct MovedStatics {
         return first[at + 1] - first[at];
     }
     const std::uint8_t* Records(std::int64_t block) const {
-        return records.data() + std::size_t{first[static_cast<std::size_t>(block)]} * kRecordBytes;
+        return records.get() + std::size_t{first[static_cast<std::size_t>(block)]} * kRecordBytes;
     }
 };
 
@@ -191,13 +201,14 @@ MovedStatics CollectMovedStatics(const StaticsPairBytes& source, const MapGeomet
     for (std::size_t block = 0; block < blocks; ++block) {
         moved.first[block + 1] += moved.first[block];
     }
-    moved.records.resize(std::size_t{moved.first[blocks]} * kRecordBytes);
+    moved.records = std::make_unique_for_overwrite<std::uint8_t[]>(
+        std::size_t{moved.first[blocks]} * kRecordBytes);
     std::vector<std::uint32_t> next(moved.first.begin(), moved.first.end() - 1);
     std::uint64_t leftOutAgain = 0;
     ForEachMovedStatic(
         source, destination, placement, leftOutAgain,
         [&](const std::uint8_t* record, std::int64_t block, std::uint8_t x, std::uint8_t y) {
-            std::uint8_t* to = moved.records.data() +
+            std::uint8_t* to = moved.records.get() +
                                std::size_t{next[static_cast<std::size_t>(block)]++} * kRecordBytes;
             std::memcpy(to, record, kRecordBytes);
             to[kRecordX] = x;
@@ -218,64 +229,56 @@ std::uint64_t StaticKey(const std::uint8_t* record) {
     return key;
 }
 
-// Lays out the records of one destination block at out (or only counts them
-// when out is null) and returns how many there are.
+// Appends the records of one destination block to out and counts what
+// happened to them in summary.
 class BlockMerger {
 public:
     BlockMerger(const StaticsPairBytes& destination, const MovedStatics& moved, const Cells& target,
                 StaticsMode mode)
         : destination(destination), moved(moved), target(target), mode(mode) {}
 
-    std::uint64_t Merge(int bx, int by, std::uint8_t* out, StaticsTransplantSummary* summary) {
+    void Merge(int bx, int by, std::vector<std::uint8_t>& out, StaticsTransplantSummary& summary) {
         const std::int64_t block = destination.geometry.BlockNumber(bx, by);
         const BlockRecords old = RecordsOf(destination, block);
         const std::uint8_t* oldRecords =
             destination.data.data() + static_cast<std::size_t>(old.lookup);
-        const bool clearing = mode == StaticsMode::Replace && target.TouchesBlock(bx, by);
-        std::uint64_t written = 0;
-        const auto put = [&](const std::uint8_t* record) {
-            if (out != nullptr) {
-                std::memcpy(out + written * kRecordBytes, record, kRecordBytes);
-            }
-            ++written;
-        };
-        for (std::uint64_t k = 0; k < old.count; ++k) {
-            const std::uint8_t* record = oldRecords + k * kRecordBytes;
-            if (clearing &&
-                target.Contains(std::int64_t{bx} * kCellsPerBlockSide + record[kRecordX],
-                                std::int64_t{by} * kCellsPerBlockSide + record[kRecordY])) {
-                if (summary != nullptr) {
-                    ++summary->removed;
+        const std::uint8_t* oldEnd = oldRecords + old.count * kRecordBytes;
+        if (mode == StaticsMode::Add || !target.TouchesBlock(bx, by)) {
+            out.insert(out.end(), oldRecords, oldEnd);
+        } else if (target.ContainsBlock(bx, by)) {
+            summary.removed += old.count;
+        } else {
+            for (const std::uint8_t* record = oldRecords; record != oldEnd;
+                 record += kRecordBytes) {
+                if (target.Contains(std::int64_t{bx} * kCellsPerBlockSide + record[kRecordX],
+                                    std::int64_t{by} * kCellsPerBlockSide + record[kRecordY])) {
+                    ++summary.removed;
+                } else {
+                    out.insert(out.end(), record, record + kRecordBytes);
                 }
-                continue;
             }
-            put(record);
         }
         const std::uint64_t newCount = moved.Count(block);
         const std::uint8_t* newRecords = moved.Records(block);
-        const bool checkDuplicates = mode == StaticsMode::Add && old.count > 0 && newCount > 0;
-        if (checkDuplicates) {
-            keys.clear();
-            for (std::uint64_t k = 0; k < old.count; ++k) {
-                keys.push_back(StaticKey(oldRecords + k * kRecordBytes));
-            }
-            std::sort(keys.begin(), keys.end());
+        const std::uint8_t* newEnd = newRecords + newCount * kRecordBytes;
+        if (mode == StaticsMode::Replace || old.count == 0) {
+            out.insert(out.end(), newRecords, newEnd);
+            summary.moved += newCount;
+            return;
         }
-        for (std::uint64_t k = 0; k < newCount; ++k) {
-            const std::uint8_t* record = newRecords + k * kRecordBytes;
-            if (checkDuplicates &&
-                std::binary_search(keys.begin(), keys.end(), StaticKey(record))) {
-                if (summary != nullptr) {
-                    ++summary->duplicatesSkipped;
-                }
-                continue;
-            }
-            if (summary != nullptr) {
-                ++summary->moved;
-            }
-            put(record);
+        keys.clear();
+        for (const std::uint8_t* record = oldRecords; record != oldEnd; record += kRecordBytes) {
+            keys.push_back(StaticKey(record));
         }
-        return written;
+        std::sort(keys.begin(), keys.end());
+        for (const std::uint8_t* record = newRecords; record != newEnd; record += kRecordBytes) {
+            if (std::binary_search(keys.begin(), keys.end(), StaticKey(record))) {
+                ++summary.duplicatesSkipped;
+            } else {
+                out.insert(out.end(), record, record + kRecordBytes);
+                ++summary.moved;
+            }
+        }
     }
 
     // Whether the block's records may change; the others are copied as they are.
@@ -291,6 +294,31 @@ private:
     const StaticsMode mode;
     std::vector<std::uint64_t> keys;
 };
+
+// Appends the new records of every destination block to buffer in
+// block-number order, calling afterBlock(block, start) after each with the
+// position in buffer where the block's records start.
+template <class AfterBlock>
+void LayOutBlocks(const StaticsPairBytes& destination, BlockMerger& merger,
+                  std::vector<std::uint8_t>& buffer, StaticsTransplantSummary& summary,
+                  AfterBlock&& afterBlock) {
+    const MapGeometry& geometry = destination.geometry;
+    for (int bx = 0; bx < geometry.BlockColumns(); ++bx) {
+        for (int by = 0; by < geometry.BlockRows(); ++by) {
+            const std::int64_t block = geometry.BlockNumber(bx, by);
+            const std::size_t start = buffer.size();
+            if (merger.Changes(bx, by)) {
+                merger.Merge(bx, by, buffer, summary);
+            } else {
+                const BlockRecords old = RecordsOf(destination, block);
+                const std::uint8_t* records =
+                    destination.data.data() + static_cast<std::size_t>(old.lookup);
+                buffer.insert(buffer.end(), records, records + old.count * kRecordBytes);
+            }
+            afterBlock(block, start);
+        }
+    }
+}
 
 }  // namespace
 
@@ -332,7 +360,9 @@ std::optional<std::string> CheckSourceStatics(const StaticsPairBytes& source,
 
 StaticsTransplantResult TransplantStatics(const StaticsPairBytes& source,
                                           const StaticsPairBytes& destination,
-                                          const TransplantPlacement& placement, StaticsMode mode) {
+                                          const TransplantPlacement& placement, StaticsMode mode,
+                                          const StaticsDataWriter& writeData,
+                                          std::size_t pieceBytes) {
     if (std::optional<std::string> fault = CheckSourceStatics(source, placement)) {
         throw StaticsTransplantError(*fault);
     }
@@ -352,52 +382,54 @@ StaticsTransplantResult TransplantStatics(const StaticsPairBytes& source,
                                    .Intersect(geometry);
     BlockMerger merger(destination, moved, target, mode);
 
-    // The exact size first, so the new data is one allocation of what it holds.
-    std::uint64_t dataBytes = 0;
-    for (int bx = 0; bx < geometry.BlockColumns(); ++bx) {
-        for (int by = 0; by < geometry.BlockRows(); ++by) {
-            const std::uint64_t count =
-                merger.Changes(bx, by) ? merger.Merge(bx, by, nullptr, nullptr)
-                                       : RecordsOf(destination, geometry.BlockNumber(bx, by)).count;
-            dataBytes += count * kRecordBytes;
-        }
+    // The data can take no more than the destination's statics and the new
+    // ones; only when that could pass what a lookup reaches is it worked out.
+    std::uint64_t mostBytes = std::uint64_t{moved.first.back()} * kRecordBytes;
+    for (std::int64_t block = 0; block < geometry.BlockCount(); ++block) {
+        mostBytes += RecordsOf(destination, block).count * kRecordBytes;
     }
-    if (dataBytes > kLargestData) {
-        throw StaticsTransplantError("Error: " + destination.dataName + " would grow to " +
-                                     std::to_string(dataBytes) +
-                                     " bytes, more than its index can point into!");
+    std::vector<std::uint8_t> buffer;
+    if (mostBytes > kLargestData) {
+        std::uint64_t dataBytes = 0;
+        StaticsTransplantSummary unused;
+        LayOutBlocks(destination, merger, buffer, unused, [&](std::int64_t, std::size_t) {
+            dataBytes += buffer.size();
+            buffer.clear();
+        });
+        if (dataBytes > kLargestData) {
+            throw StaticsTransplantError("Error: " + destination.dataName + " would grow to " +
+                                         std::to_string(dataBytes) +
+                                         " bytes, more than its index can point into!");
+        }
     }
 
     StaticsTransplantResult result;
     result.index.assign(destination.index.begin(), destination.index.end());
-    result.data.resize(static_cast<std::size_t>(dataBytes));
-    std::uint64_t at = 0;
-    for (int bx = 0; bx < geometry.BlockColumns(); ++bx) {
-        for (int by = 0; by < geometry.BlockRows(); ++by) {
-            const std::int64_t block = geometry.BlockNumber(bx, by);
-            std::uint8_t* out = result.data.data() + at;
-            std::uint64_t count = 0;
-            if (merger.Changes(bx, by)) {
-                count = merger.Merge(bx, by, out, &result.summary);
-            } else {
-                const BlockRecords old = RecordsOf(destination, block);
-                count = old.count;
-                if (count > 0) {
-                    std::memcpy(out, destination.data.data() + old.lookup, count * kRecordBytes);
-                }
-            }
-            std::uint8_t* entry =
-                result.index.data() + static_cast<std::size_t>(block) * kEntryBytes;
-            if (count > 0) {
-                StoreU32Le(entry, static_cast<std::uint32_t>(at));
-                StoreU32Le(entry + kEntryLength, static_cast<std::uint32_t>(count * kRecordBytes));
-            } else if (LoadI32Le(entry) != kNoStatics) {
-                StoreU32Le(entry, static_cast<std::uint32_t>(kNoStatics));
-                StoreU32Le(entry + kEntryLength, 0);
-            }
-            at += count * kRecordBytes;
-        }
+    buffer.reserve(pieceBytes);
+    std::uint64_t written = 0;
+    LayOutBlocks(destination, merger, buffer, result.summary,
+                 [&](std::int64_t block, std::size_t start) {
+                     std::uint8_t* entry =
+                         result.index.data() + static_cast<std::size_t>(block) * kEntryBytes;
+                     const std::size_t length = buffer.size() - start;
+                     if (length > 0) {
+                         StoreU32Le(entry, static_cast<std::uint32_t>(written + start));
+                         StoreU32Le(entry + kEntryLength, static_cast<std::uint32_t>(length));
+                     } else if (LoadI32Le(entry) != kNoStatics) {
+                         StoreU32Le(entry, static_cast<std::uint32_t>(kNoStatics));
+                         StoreU32Le(entry + kEntryLength, 0);
+                     }
+                     if (buffer.size() >= pieceBytes) {
+                         writeData(written, buffer);
+                         written += buffer.size();
+                         buffer.clear();
+                     }
+                 });
+    if (!buffer.empty()) {
+        writeData(written, buffer);
+        written += buffer.size();
     }
+    result.dataLength = written;
     result.summary.leftOut = moved.leftOut;
     return result;
 }

@@ -2,11 +2,14 @@
 
 // Moves the statics of a rectangle of one world into another world's statics
 // index and data, or to another place of the same world. Works on the files'
-// whole contents in memory: the caller reads both pairs, gets the
-// destination's new contents and writes them (the bytes that differ are found
-// with ChangedBytes). Nothing here touches a file.
+// whole contents in memory: the caller reads both pairs, is handed the
+// destination's new data piece by piece and gets its new index; ChangedBytes
+// narrows each down to the bytes that differ from the old ones, to write
+// (and save beforehand) no more than that. Nothing here touches a file.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -62,13 +65,22 @@ struct StaticsTransplantResult {
     // The destination index's new contents, as long as before: every entry
     // keeps its third field ("extra"), bytes past the last block stay.
     std::vector<std::uint8_t> index;
-    // The destination data's new contents: the records of every block, block
-    // after block in block-number order with no gaps, so its length is 7
-    // bytes per static. It may be shorter than the data was; bytes of the old
-    // file past its end are referenced by no entry.
-    std::vector<std::uint8_t> data;
+    // The length of the destination data's new contents: the records of
+    // every block, block after block in block-number order with no gaps, so
+    // 7 bytes per static. It may be less than the data's old length; bytes of
+    // the old file past it are referenced by no entry.
+    std::uint64_t dataLength = 0;
     StaticsTransplantSummary summary;
 };
+
+// The size the pieces of new data reach before they are handed on.
+inline constexpr std::size_t kStaticsPieceBytes = std::size_t{1} << 20;
+
+// Receives the destination data's new contents piece by piece, in order and
+// without gaps: bytes are the contents from position offset on. The span is
+// valid only during the call.
+using StaticsDataWriter =
+    std::function<void(std::uint64_t offset, std::span<const std::uint8_t> bytes)>;
 
 // A statics pair that cannot be used, or a result that the format cannot
 // hold. what() is the message for the user.
@@ -101,15 +113,22 @@ std::optional<std::string> CheckSourceStatics(const StaticsPairBytes& source,
 // Within each block the statics kept come first, in their order, then the new
 // ones in source order, so the order within every cell is kept.
 //
-// Empty blocks get lookup -1, length 0; an empty block whose lookup was
-// already -1 keeps its entry's bytes. Throws StaticsTransplantError (before
-// producing anything) when a check above fails or the data would pass the
-// 2 GiB a lookup can reach, std::bad_alloc when memory runs out. Besides the
-// inputs and the result it holds about 7 bytes per static moved and 4 per
-// destination block.
+// The new data goes to writeData in pieces of about pieceBytes while the blocks
+// are laid out; the new index is returned. Both inputs are read until the
+// last piece has been written, so they must not be views of the files being
+// written (read them into memory). Empty blocks get lookup -1, length 0; an
+// empty block whose lookup was already -1 keeps its entry's bytes.
+//
+// Throws StaticsTransplantError, before writeData is first called, when a
+// check above fails or the data would pass the 2 GiB a lookup can reach;
+// std::bad_alloc when memory runs out; whatever writeData throws (the pieces
+// after it are not written). Besides the inputs and the index it holds about
+// 7 bytes per static moved, 4 per destination block and one piece.
 StaticsTransplantResult TransplantStatics(const StaticsPairBytes& source,
                                           const StaticsPairBytes& destination,
-                                          const TransplantPlacement& placement, StaticsMode mode);
+                                          const TransplantPlacement& placement, StaticsMode mode,
+                                          const StaticsDataWriter& writeData,
+                                          std::size_t pieceBytes = kStaticsPieceBytes);
 
 // The bytes of after to write over a file holding before so that it holds
 // after (followed by whatever of before lies past after's end): the shortest

@@ -25,15 +25,42 @@ TransplantPlacement Placement(const ModelTransplant& t) {
     return {t.minX, t.maxX, t.minY, t.maxY, t.offX, t.offY, t.offZ};
 }
 
+// The transplant's new pair, its pieces of data joined as a file would take
+// them.
+struct Transplanted {
+    Bytes index;
+    Bytes data;
+    StaticsTransplantSummary summary;
+};
+
+Transplanted Transplant(const StaticsPairBytes& source, const StaticsPairBytes& destination,
+                        const TransplantPlacement& placement, StaticsMode mode,
+                        std::size_t pieceBytes) {
+    Transplanted out;
+    const StaticsTransplantResult result = TransplantStatics(
+        source, destination, placement, mode,
+        [&](std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+            EXPECT_EQ(offset, out.data.size());
+            EXPECT_FALSE(bytes.empty());
+            out.data.insert(out.data.end(), bytes.begin(), bytes.end());
+        },
+        pieceBytes);
+    EXPECT_EQ(result.dataLength, out.data.size());
+    out.index = result.index;
+    out.summary = result.summary;
+    return out;
+}
+
 // Runs the transplant and checks its result against the model; returns the
-// new destination pair.
+// new destination pair. Small pieces of data put blocks across their ends.
 ModelPair CheckTransplant(const ModelPair& source, MapGeometry sourceGeometry,
                           const ModelPair& destination, MapGeometry destinationGeometry,
-                          const ModelTransplant& t, ModelCounts& counts) {
-    const StaticsTransplantResult result =
-        TransplantStatics(View(source, sourceGeometry, "source"),
-                          View(destination, destinationGeometry, "destination"), Placement(t),
-                          t.add ? StaticsMode::Add : StaticsMode::Replace);
+                          const ModelTransplant& t, ModelCounts& counts,
+                          std::size_t pieceBytes = 100) {
+    const Transplanted result =
+        Transplant(View(source, sourceGeometry, "source"),
+                   View(destination, destinationGeometry, "destination"), Placement(t),
+                   t.add ? StaticsMode::Add : StaticsMode::Replace, pieceBytes);
 
     const std::optional<std::string> problem =
         StaticsPairProblem(result.index, result.data, destinationGeometry);
@@ -202,10 +229,12 @@ TEST(StaticsTransplant, RefusesDamagedStaticsWithAMessage) {
         } else {
             setEntry(damaged, row.block, row.lookup, row.length);
         }
+        bool written = false;
         const auto run = [&] {
-            return TransplantStatics(View(source, geometry, "source"),
-                                     View(destination, geometry, "destination"), placement,
-                                     StaticsMode::Replace);
+            return TransplantStatics(
+                View(source, geometry, "source"), View(destination, geometry, "destination"),
+                placement, StaticsMode::Replace,
+                [&](std::uint64_t, std::span<const std::uint8_t>) { written = true; });
         };
         if (row.message == nullptr) {
             EXPECT_NO_THROW(run());
@@ -217,6 +246,7 @@ TEST(StaticsTransplant, RefusesDamagedStaticsWithAMessage) {
         } catch (const StaticsTransplantError& refusal) {
             EXPECT_EQ(refusal.what(), expand(row.message));
         }
+        EXPECT_FALSE(written);
     }
 }
 
@@ -256,7 +286,7 @@ TEST(StaticsTransplant, MatchesTheModelOnSampleWorlds) {
                                   {13, 90, 1000, 1700, 100, 3700, -20}, counts);
     EXPECT_GT(counts.leftOut, 0u);
     destination = CheckTransplant(source, firstGeometry, destination, secondGeometry,
-                                  {0, 95, 0, 4095, 3, 5, 0, true}, counts);
+                                  {0, 95, 0, 4095, 3, 5, 0, true}, counts, kStaticsPieceBytes);
     CheckTransplant(destination, secondGeometry, destination, secondGeometry,
                     {20, 140, 500, 2500, 37, 1203, 9}, counts);
     EXPECT_GT(counts.moved, 10000u);
