@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "operations/world_item_writer.h"
+
 namespace kestrel {
 
 // What both operations work from: five paths, the source rectangle (both ends
@@ -20,6 +22,9 @@ struct CopySettings {
     int offY = 0;   // destination row of minY
     int offZ = 0;   // altitude shift, -256..256
     std::string itemsPath = "items.wsc";
+    // Serial of the first section of the items script; the ones after it
+    // count up. Not one of the dialog's fields, so not exchanged with it.
+    int firstSerial = kDefaultFirstSerial;
 };
 
 // Where a source cell or item lands: both operations place the rectangle by

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <system_error>
@@ -16,9 +17,9 @@ namespace {
 // room for the whole-array copies of the section number texts.
 constexpr std::size_t kLongestSection = 70 + 7 * 11 + 16;
 
-// The last section number whose serial is still positive: up to it the
-// number and the serial both count up without a change of sign.
-constexpr int kLastCountingNumber = 0x3FFFFFFF;
+// Texts of non-negative numbers below this count up without a change of sign
+// or length beyond what CountUp handles.
+constexpr int kLastCountingNumber = INT_MAX;
 
 template <std::size_t N>
 char* Put(char* at, const char (&text)[N]) {
@@ -89,26 +90,29 @@ void CountUp(char* text, int& length) {
 
 }  // namespace
 
-void ItemScriptBuffer::NumberTexts::Format(int value) {
+void ItemScriptBuffer::NumberTexts::Format(int value, int firstSerial) {
     number = value;
+    serialNumber = WorldItemSerial(value, firstSerial);
     indexLength = static_cast<int>(std::to_chars(index, index + kSize, value).ptr - index);
-    serialLength = static_cast<int>(
-        std::to_chars(serial, serial + kSize, WorldItemSerial(value)).ptr - serial);
+    serialLength =
+        static_cast<int>(std::to_chars(serial, serial + kSize, serialNumber).ptr - serial);
     valid = true;
 }
 
 inline void ItemScriptBuffer::NumberTexts::Advance() {
-    if (number < 0 || number >= kLastCountingNumber) {
+    if (number < 0 || number >= kLastCountingNumber || serialNumber < 0 ||
+        serialNumber >= kLastCountingNumber) {
         valid = false;
         return;
     }
     ++number;
+    ++serialNumber;
     CountUp(index, indexLength);
     CountUp(serial, serialLength);
 }
 
-ItemScriptBuffer::ItemScriptBuffer(BinaryFile& items, std::size_t capacity)
-    : items(items), capacity(std::max<std::size_t>(capacity, 256)) {
+ItemScriptBuffer::ItemScriptBuffer(BinaryFile& items, std::size_t capacity, int firstSerial)
+    : items(items), capacity(std::max<std::size_t>(capacity, 256)), firstSerial(firstSerial) {
     for (std::unique_ptr<char[]>& buffer : buffers) {
         buffer = std::make_unique_for_overwrite<char[]>(this->capacity);
     }
@@ -130,7 +134,7 @@ void ItemScriptBuffer::Append(int x, int y, int z, int tileId, int hue, int inde
         HandOff();
     }
     if (!numbers.valid || numbers.number != index) {
-        numbers.Format(index);
+        numbers.Format(index, firstSerial);
     }
     char* const start = buffers[filling].get();
     char* at = start + used;

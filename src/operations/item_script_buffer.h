@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "clientfiles/binary_file.h"
+#include "operations/world_item_writer.h"
 
 namespace kestrel {
 
@@ -27,14 +28,17 @@ public:
     // items must be open for writing, positioned at the end of what has been
     // written so far, and is written only through this object until Flush
     // returns or the object is destroyed. capacity is the size of each of the
-    // two buffers in bytes, at least 256.
-    explicit ItemScriptBuffer(BinaryFile& items, std::size_t capacity = kDefaultCapacity);
+    // two buffers in bytes, at least 256. Section k gets the serial
+    // WorldItemSerial(k, firstSerial).
+    explicit ItemScriptBuffer(BinaryFile& items, std::size_t capacity = kDefaultCapacity,
+                              int firstSerial = kDefaultFirstSerial);
     // Waits for a write in progress; writes out nothing else.
     ~ItemScriptBuffer();
     ItemScriptBuffer(const ItemScriptBuffer&) = delete;
     ItemScriptBuffer& operator=(const ItemScriptBuffer&) = delete;
 
-    // Adds the section of WriteWorldItem(items, x, y, z, tileId, hue, index).
+    // Adds the section of WriteWorldItem(items, x, y, z, tileId, hue, index,
+    // firstSerial).
     // When the buffer is full it goes to the file first. Throws FileException
     // (naming the items file) when a write has failed; the sections not yet
     // written are then dropped.
@@ -57,9 +61,10 @@ private:
         int indexLength = 0;
         int serialLength = 0;
         int number = 0;
+        int serialNumber = 0;
         bool valid = false;
 
-        void Format(int value);
+        void Format(int value, int firstSerial);
         [[gnu::always_inline]] inline void Advance();
     };
 
@@ -71,6 +76,7 @@ private:
 
     BinaryFile& items;
     std::size_t capacity;
+    int firstSerial;
     std::unique_ptr<char[]> buffers[2];
     int filling = 0;  // the buffer being filled
     std::size_t used = 0;

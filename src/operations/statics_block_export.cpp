@@ -182,7 +182,7 @@ void ExportStaticsByBlock(BinaryFile& index, BinaryFile& data, BinaryFile& items
     }
     StaticIndexBands entries(index, blocks.firstBx, blocks.lastBx, blocks.firstBy, blocks.lastBy);
     BlockRecords records(data, static_cast<std::size_t>(blocks.lastBx - blocks.firstBx + 1));
-    ItemScriptBuffer script(items);
+    ItemScriptBuffer script(items, ItemScriptBuffer::kDefaultCapacity, settings.firstSerial);
     std::uint32_t itemNumber = 0;
     StaticIndexEntry entry;
     try {

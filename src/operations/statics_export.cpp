@@ -71,7 +71,8 @@ void ExportStaticsRecordByRecord(BinaryFile& index, BinaryFile& data, BinaryFile
                 }
                 WriteWorldItem(items, DestinationColumn(settings, column),
                                DestinationRow(settings, row), settings.offZ + record.z,
-                               record.tileId, record.hue, static_cast<int>(itemNumber));
+                               record.tileId, record.hue, static_cast<int>(itemNumber),
+                               settings.firstSerial);
                 ++itemNumber;
             }
         }

@@ -40,7 +40,8 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
 
 // Writes every static item standing inside the rectangle of settings, moved by
 // offX, offY and offZ (without clipping), as a world-item section of a new
-// items script at itemsPath, numbered from 0 in block-walk order. Shows the
+// items script at itemsPath, numbered from 0 in block-walk order, section k
+// with the serial firstSerial + k (wrapping in 32 bits). Shows the
 // busy indicator throughout, and a message through ui when a file cannot be
 // opened or the statics files cannot hold the rectangle (then the items
 // script is left as it was). Throws FileException when a seek, read, write or

@@ -7,8 +7,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint32_t kSerialBase = 0x40000000u;
-
 template <class... Values>
 void WritePiece(BinaryFile& items, char (&buffer)[64], const char* format, Values... values) {
     const int length = std::snprintf(buffer, sizeof buffer, format, values...);
@@ -17,14 +15,16 @@ void WritePiece(BinaryFile& items, char (&buffer)[64], const char* format, Value
 
 }  // namespace
 
-int WorldItemSerial(int index) {
-    return static_cast<int>(static_cast<std::uint32_t>(index) + kSerialBase);
+int WorldItemSerial(int index, int firstSerial) {
+    return static_cast<int>(static_cast<std::uint32_t>(index) +
+                            static_cast<std::uint32_t>(firstSerial));
 }
 
-void WriteWorldItem(BinaryFile& items, int x, int y, int z, int tileId, int hue, int index) {
+void WriteWorldItem(BinaryFile& items, int x, int y, int z, int tileId, int hue, int index,
+                    int firstSerial) {
     char buffer[64];
     WritePiece(items, buffer, "SECTION WORLDITEM %i\r\n{\r\n", index);
-    WritePiece(items, buffer, "SERIAL %i\r\n", WorldItemSerial(index));
+    WritePiece(items, buffer, "SERIAL %i\r\n", WorldItemSerial(index, firstSerial));
     WritePiece(items, buffer, "ID %i\r\n", tileId);
     WritePiece(items, buffer, "X %i\r\n", x);
     WritePiece(items, buffer, "Y %i\r\n", y);

@@ -29,6 +29,7 @@
 #include "operations/statics_block_export.h"
 #include "operations/statics_export.h"
 #include "operations/world_item_writer.h"
+#include "support/statics_fixture.h"
 #include "support/temp_dir.h"
 
 namespace kestrel::test {
@@ -589,6 +590,27 @@ TEST(ItemScriptBuffer, FormatsSectionsAsTheWorldItemWriterDoes) {
     expected.Close();
     actual.Close();
     EXPECT_EQ(ReadText(dir.File("expected.wsc")), ReadText(dir.File("actual.wsc")));
+}
+
+// Serials counted up from any first serial, past the points where the
+// buffer's counting in decimal text has to give way to formatting afresh.
+TEST(ItemScriptBuffer, CountsSerialsUpFromTheFirstSerial) {
+    TempDir dir;
+    for (const int firstSerial : {0x40000000, 0, INT_MAX - 2, -3, INT_MIN, 999999998}) {
+        std::string expected;
+        BinaryFile actual;
+        ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::NewTextOutput));
+        {
+            ItemScriptBuffer buffer(actual, 256, firstSerial);
+            for (int index = 0; index < 6; ++index) {
+                buffer.Append(index, 2, 3, 4, 5, index);
+                expected += WorldItemSection(index, 4, index, 2, 3, 5, firstSerial);
+            }
+            buffer.Flush();
+        }
+        actual.Close();
+        EXPECT_EQ(ReadText(dir.File("actual.wsc")), expected) << firstSerial;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <map>
 
@@ -184,6 +185,32 @@ TEST_F(StaticsExportTest, EachRunReplacesTheScriptAndNumbersFromZero) {
     SetRectangle(0, 7, 0, 7);
     Export();
     EXPECT_EQ(Export(), Section(0, 60, 1, 1, 0));
+}
+
+// Both walks number the serials from the first serial, across the change of
+// sign at 2^31 and from below zero, where the fast path stops counting in text.
+TEST_F(StaticsExportTest, SerialsCountUpFromTheFirstSerial) {
+    statics.Add(0, 0, 61, 1, 1, 0);
+    statics.Add(0, 0, 62, 2, 1, 0);
+    statics.Add(0, 0, 63, 3, 1, 0);
+    SetRectangle(0, 7, 0, 7);
+    for (const int firstSerial : {0, 5, INT_MAX - 1, -2}) {
+        settings.firstSerial = firstSerial;
+        const std::string expected = WorldItemSection(0, 61, 1, 1, 0, 0, firstSerial) +
+                                     WorldItemSection(1, 62, 2, 1, 0, 0, firstSerial) +
+                                     WorldItemSection(2, 63, 3, 1, 0, 0, firstSerial);
+        EXPECT_EQ(Export(), expected) << firstSerial;
+
+        BinaryFile index;
+        BinaryFile data;
+        BinaryFile items;
+        ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
+        ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
+        ASSERT_TRUE(items.Open(settings.itemsPath, BinaryFile::Mode::NewTextOutput));
+        ExportStaticsRecordByRecord(index, data, items, settings);
+        items.Close();
+        EXPECT_EQ(ReadText(settings.itemsPath), expected) << firstSerial;
+    }
 }
 
 TEST_F(StaticsExportTest, FilesThatCannotBeOpenedAreReportedInOrderAndTheScriptIsKept) {

@@ -14,9 +14,16 @@ void AppendStaticRecord(Bytes& data, std::uint16_t tileId, std::uint8_t x, std::
     data.insert(data.end(), bytes, bytes + 7);
 }
 
-std::string WorldItemSection(int index, int tileId, int x, int y, int z, int hue) {
+std::string WorldItemSection(int index, int tileId, int x, int y, int z, int hue,
+                             std::int64_t firstSerial) {
+    std::int64_t serial = (firstSerial + index) % 4294967296;
+    if (serial >= 2147483648) {
+        serial -= 4294967296;
+    } else if (serial < -2147483648) {
+        serial += 4294967296;
+    }
     return "SECTION WORLDITEM " + std::to_string(index) + "\r\n{\r\nSERIAL " +
-           std::to_string(std::int64_t{1073741824} + index) + "\r\nID " + std::to_string(tileId) +
+           std::to_string(serial) + "\r\nID " + std::to_string(tileId) +
            "\r\nX " + std::to_string(x) + "\r\nY " + std::to_string(y) + "\r\nZ " +
            std::to_string(z) + "\r\nTYPE 255\r\nCOLOR " + std::to_string(hue) + "\r\n}\r\n";
 }

@@ -12,7 +12,9 @@ void AppendStaticRecord(Bytes& data, std::uint16_t tileId, std::uint8_t x, std::
                         std::int8_t z = 0, std::uint16_t hue = 0);
 
 // The text of one world-item section, spelled out independently of the
-// writer: ten CR LF lines, the serial 0x40000000 above the section number.
-std::string WorldItemSection(int index, int tileId, int x, int y, int z, int hue);
+// writer: ten CR LF lines, the serial firstSerial + index wrapped into 32
+// signed bits.
+std::string WorldItemSection(int index, int tileId, int x, int y, int z, int hue,
+                             std::int64_t firstSerial = 0x40000000);
 
 }  // namespace kestrel::test
