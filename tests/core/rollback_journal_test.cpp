@@ -59,9 +59,9 @@ protected:
 // Two files, the second growing, changed in two rounds that overlap.
 Rounds TwoFileRounds() {
     return Rounds{
-        {Batch{{100, Pattern(700000, 11)}, {1400000, Pattern(300, 12)}},
+        {Batch{{100, Pattern(70000, 11)}, {140000, Pattern(300, 12)}},
          Batch{{0, Pattern(64, 13)}}},
-        {Batch{{600000, Pattern(500000, 14)}},
+        {Batch{{60000, Pattern(50000, 14)}},
          Batch{{4000, Pattern(2000, 15)}, {60, Pattern(10, 16)}}},
     };
 }
@@ -177,7 +177,7 @@ private:
 };
 
 TEST_F(RollbackJournalTest, AFaultAtAnyCallLeavesTheOldFilesOrTheWholeChange) {
-    const Bytes map = Pattern(1500000, 21);
+    const Bytes map = Pattern(150000, 21);
     const Bytes index = Pattern(3000, 22);
     const Rounds rounds = TwoFileRounds();
     long nth = 1;
@@ -221,7 +221,7 @@ TEST_F(RollbackJournalTest, AFaultAtAnyCallLeavesTheOldFilesOrTheWholeChange) {
 }
 
 TEST_F(RollbackJournalTest, WhenRollingBackFailsTooRecoveryFinishesIt) {
-    const Bytes map = Pattern(1500000, 31);
+    const Bytes map = Pattern(150000, 31);
     const Bytes index = Pattern(3000, 32);
     const Rounds rounds = TwoFileRounds();
     long nth = 1;
@@ -265,7 +265,7 @@ void Interrupt(const JournalStore& store, const std::vector<std::string>& paths,
 }
 
 TEST_F(RollbackJournalTest, AnInterruptedChangeIsRolledBackThroughAnyPathOfItsFiles) {
-    const Bytes map = Pattern(1500000, 41);
+    const Bytes map = Pattern(150000, 41);
     const Bytes index = Pattern(3000, 42);
     const Rounds rounds = TwoFileRounds();
     for (const char* way : {"hard link", "held file", "recover all"}) {
