@@ -45,8 +45,7 @@ int RunRecover(const std::vector<std::string>& arguments, std::ostream& out, std
                         << " to what it held before the interrupted change" << what << ".\n";
                     break;
                 case RecoveryOutcome::Result::InUse:
-                    out << "Left " << outcome.journalPath << " alone: " << outcome.reason
-                        << ".\n";
+                    out << "Left " << outcome.journalPath << " alone: " << outcome.reason << ".\n";
                     break;
                 default:
                     status = kExitOperationFailed;

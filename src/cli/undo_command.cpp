@@ -124,8 +124,8 @@ int RunUndo(const std::vector<std::string>& arguments, std::ostream& out, std::o
                 out << "Undid " << outcome.entry->description.operation << " \""
                     << outcome.entry->description.summary << "\" of "
                     << LocalTime(outcome.entry->committed) << " on "
-                    << JoinedPaths(PathsOf(*outcome.entry)) << " ("
-                    << outcome.entry->bytesChanged << " bytes).\n";
+                    << JoinedPaths(PathsOf(*outcome.entry)) << " (" << outcome.entry->bytesChanged
+                    << " bytes).\n";
                 return kExitSuccess;
             case UndoOutcome::Result::NothingToUndo:
                 err << kProgram << ": nothing to undo" << (file ? " for " + *file : "") << '\n';

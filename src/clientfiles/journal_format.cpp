@@ -185,8 +185,8 @@ void ReadRecords(BinaryFile& journal, ParsedJournal& parsed, bool verifyData) {
         // Without verifyData only a range's header is read; its crc cannot be
         // checked then.
         const bool whole = !isRange || verifyData;
-        const std::size_t wanted =
-            whole ? kRecordHeaderSize + length + kRecordTrailerSize : kRecordHeaderSize + kRangeHeaderSize;
+        const std::size_t wanted = whole ? kRecordHeaderSize + length + kRecordTrailerSize
+                                         : kRecordHeaderSize + kRangeHeaderSize;
         buffer.resize(wanted);
         if (!ReadAt(journal, position, buffer.data(), wanted)) {
             parsed.damage = "a record is cut short";
@@ -214,8 +214,8 @@ void ReadRecords(BinaryFile& journal, ParsedJournal& parsed, bool verifyData) {
                           in.U64(range.offset) && range.fileIndex < parsed.files.size();
                 range.length = length - kRangeHeaderSize;
                 range.dataOffset = position + kRecordHeaderSize + kRangeHeaderSize;
-                decoded = decoded &&
-                          range.offset + range.length <= parsed.files[range.fileIndex].originalLength;
+                decoded = decoded && range.offset + range.length <=
+                                         parsed.files[range.fileIndex].originalLength;
                 if (decoded) {
                     parsed.ranges.push_back(range);
                 }

@@ -263,10 +263,9 @@ std::vector<HistoryEntry> JournalStore::ListHistory() const {
             entries.push_back(EntryOf(parsed));
         }
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const HistoryEntry& a, const HistoryEntry& b) {
-                         return a.committed > b.committed;
-                     });
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [](const HistoryEntry& a, const HistoryEntry& b) { return a.committed > b.committed; });
     return entries;
 }
 
@@ -306,11 +305,10 @@ UndoOutcome JournalStore::UndoNewest(const std::optional<std::string>& path) con
         outcome.recovered = RecoverAll();
     }
     for (const HistoryEntry& entry : ListHistory()) {
-        const bool names =
-            !identity || std::any_of(entry.files.begin(), entry.files.end(),
-                                     [&](const HistoryEntry::File& file) {
-                                         return file.identity == *identity;
-                                     });
+        const bool names = !identity || std::any_of(entry.files.begin(), entry.files.end(),
+                                                    [&](const HistoryEntry::File& file) {
+                                                        return file.identity == *identity;
+                                                    });
         if (names) {
             outcome.entry = entry;
             break;
@@ -349,9 +347,9 @@ UndoOutcome JournalStore::UndoNewest(const std::optional<std::string>& path) con
                              std::to_string(result.newLength);
             return outcome;
         }
-        const std::uint32_t crc = journal::NewBytesCrc(file, journal::RangesOf(parsed, index),
-                                                       parsed.files[index].originalLength,
-                                                       result.newLength);
+        const std::uint32_t crc =
+            journal::NewBytesCrc(file, journal::RangesOf(parsed, index),
+                                 parsed.files[index].originalLength, result.newLength);
         if (crc != result.crc) {
             outcome.reason = file.FullPath() + " was changed after " + what +
                              ": it no longer holds what that change wrote";

@@ -30,7 +30,7 @@ struct HistoryLimits {
 // One completed change in the undo history.
 struct HistoryEntry {
     struct File {
-        std::string path;                  // as it was named when changed
+        std::string path;  // as it was named when changed
         BinaryFile::Identity identity;
         std::uint64_t originalLength = 0;  // bytes, before the change
         std::uint64_t newLength = 0;       // bytes, after it

@@ -113,8 +113,8 @@ void Transaction::Protect(BinaryFile& file, std::uint64_t offset, std::uint64_t 
 void Transaction::ProtectSpan(std::uint32_t index, std::uint64_t start, std::uint64_t end) {
     Member& member = members[index];
     while (start < end) {
-        const std::size_t count = static_cast<std::size_t>(
-            std::min<std::uint64_t>(end - start, journal::kMaxRangeData));
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(end - start, journal::kMaxRangeData));
         const std::size_t record = pending.BeginRecord(journal::RecordType::Range);
         pending.PutU32(index);
         pending.PutU64(start);
@@ -145,9 +145,8 @@ void Transaction::Flush() {
     if (!journalFile.IsOpen()) {
         store.EnsureDirectory();
         const BinaryFile::Identity first = members.front().entry.identity;
-        const std::string name = std::to_string(first.device) + "-" +
-                                 std::to_string(first.inode) + "-" + std::to_string(createdNs) +
-                                 "-" + std::to_string(::getpid());
+        const std::string name = std::to_string(first.device) + "-" + std::to_string(first.inode) +
+                                 "-" + std::to_string(createdNs) + "-" + std::to_string(::getpid());
         journalPath = (store.Directory() / (name + journal::kJournalSuffix)).string();
         unsealedPath = (store.Directory() / (name + journal::kUnsealedSuffix)).string();
         // Created write-only, then held for reading too: a rollback reads the
@@ -249,7 +248,8 @@ void Transaction::Rollback() {
             state = State::RolledBack;
             return;
         }
-        if (!journalFile.IsOpen() && !journalFile.Open(journalPath, BinaryFile::Mode::SourceTargetData)) {
+        if (!journalFile.IsOpen() &&
+            !journalFile.Open(journalPath, BinaryFile::Mode::SourceTargetData)) {
             throw FileException(FileErrorCause::AccessDenied, journalPath);
         }
         const journal::ParsedJournal parsed = journal::ReadJournal(journalFile, true);

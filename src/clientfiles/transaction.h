@@ -83,7 +83,7 @@ private:
     struct Member {
         BinaryFile* file = nullptr;
         journal::FileEntry entry;
-        std::map<std::uint64_t, std::uint64_t> protectedSpans;  // start -> end
+        std::map<std::uint64_t, std::uint64_t> protectedSpans;        // start -> end
         std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;  // offset, length
     };
 

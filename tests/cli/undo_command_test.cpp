@@ -73,7 +73,8 @@ TEST_F(UndoCommandTest, ListsAndUndoesTheNewestChange) {
 
     const CommandRun list = Call(RunUndo, {"undo", "--list"});
     EXPECT_EQ(list.status, 0);
-    EXPECT_NE(list.out.find("  test-change  " + map + "  cells 1,2 3x4  3000 bytes  copy of 3 x 4 cells\n"),
+    EXPECT_NE(list.out.find("  test-change  " + map +
+                            "  cells 1,2 3x4  3000 bytes  copy of 3 x 4 cells\n"),
               std::string::npos)
         << list.out;
 
@@ -129,8 +130,9 @@ TEST_F(UndoCommandTest, RecoverRestoresInterruptedChangesAndReportsDamagedJourna
             EXPECT_TRUE(std::filesystem::exists(journalPath));
         } else {
             EXPECT_EQ(recover.status, 0) << recover.err;
-            EXPECT_EQ(recover.out, "Restored " + map +
-                                       " to what it held before the interrupted change \"copy\".\n");
+            EXPECT_EQ(
+                recover.out,
+                "Restored " + map + " to what it held before the interrupted change \"copy\".\n");
             EXPECT_EQ(test::ReadBytes(map), old);
         }
     }

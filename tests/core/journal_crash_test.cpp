@@ -14,8 +14,8 @@ namespace {
 
 using test::Batch;
 using test::Bytes;
-using test::Pattern;
 using test::Patched;
+using test::Pattern;
 using test::Rounds;
 
 // A change of several rounds, each sealed before its writes, that protects
@@ -24,8 +24,8 @@ using test::Rounds;
 // files or the whole change, byte for byte.
 class JournalCrashTest : public ::testing::Test {
 protected:
-    JournalCrashTest() : store(dir.Path() / "state"), map(dir.File("map0.mul")),
-                         index(dir.File("staidx0.mul")) {}
+    JournalCrashTest()
+        : store(dir.Path() / "state"), map(dir.File("map0.mul")), index(dir.File("staidx0.mul")) {}
 
     void Reset() {
         std::filesystem::remove_all(store.Directory());

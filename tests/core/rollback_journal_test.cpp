@@ -24,14 +24,13 @@ using test::Batch;
 using test::Bytes;
 using test::ChangeFiles;
 using test::Ending;
-using test::Pattern;
 using test::Patched;
+using test::Pattern;
 using test::Rounds;
 
 class RollbackJournalTest : public ::testing::Test {
 protected:
-    RollbackJournalTest()
-        : store(dir.Path() / "state" / "kestrel"), world(dir.Path() / "world") {
+    RollbackJournalTest() : store(dir.Path() / "state" / "kestrel"), world(dir.Path() / "world") {
         std::filesystem::create_directory(world);
     }
 
@@ -59,8 +58,7 @@ protected:
 // Two files, the second growing, changed in two rounds that overlap.
 Rounds TwoFileRounds() {
     return Rounds{
-        {Batch{{100, Pattern(70000, 11)}, {140000, Pattern(300, 12)}},
-         Batch{{0, Pattern(64, 13)}}},
+        {Batch{{100, Pattern(70000, 11)}, {140000, Pattern(300, 12)}}, Batch{{0, Pattern(64, 13)}}},
         {Batch{{60000, Pattern(50000, 14)}},
          Batch{{4000, Pattern(2000, 15)}, {60, Pattern(10, 16)}}},
     };
@@ -74,10 +72,15 @@ TEST_F(RollbackJournalTest, CommitKeepsTheChangeAndUndoPutsTheOldBytesBack) {
         std::uint64_t bytesChanged;  // unique old bytes kept plus bytes added
     };
     const std::vector<Case> cases = {
-        {"inside the file", 10000, {{Batch{{100, Pattern(500, 1)}, {5000, Pattern(1000, 2)}}}}, 1500},
+        {"inside the file",
+         10000,
+         {{Batch{{100, Pattern(500, 1)}, {5000, Pattern(1000, 2)}}}},
+         1500},
         {"growing the file", 1000, {{Batch{{900, Pattern(600, 3)}}}}, 600},
-        {"overlapping rounds", 4000,
-         {{Batch{{1000, Pattern(2000, 4)}}}, {Batch{{1500, Pattern(2000, 5)}, {3800, Pattern(1000, 6)}}}},
+        {"overlapping rounds",
+         4000,
+         {{Batch{{1000, Pattern(2000, 4)}}},
+          {Batch{{1500, Pattern(2000, 5)}, {3800, Pattern(1000, 6)}}}},
          2000 + 500 + 200 + 800},
         {"beyond one record", 3 << 20, {{Batch{{10, Pattern(5 << 19, 7)}}}}, 5 << 19},
         {"only past the end", 100, {{Batch{{300, Pattern(50, 8)}}}}, 250},

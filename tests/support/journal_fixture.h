@@ -37,8 +37,7 @@ enum class Ending {
 // patches are protected, sealed and written, then the change ends as told.
 // Throws what the transaction or a write throws.
 void ChangeFiles(const JournalStore& store, const std::vector<std::string>& paths,
-                 const Rounds& rounds, const std::string& summary,
-                 Ending ending = Ending::Commit);
+                 const Rounds& rounds, const std::string& summary, Ending ending = Ending::Commit);
 
 // The names of the journal files of store's directory.
 std::vector<std::string> JournalNames(const JournalStore& store);
