@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -155,6 +156,78 @@ void BinaryFile::Write(const void* buffer, std::size_t count) {
             throw FileException(FileErrorCause::DiskFull, fullPath);
         }
         done += static_cast<std::size_t>(put);
+    }
+}
+
+void BinaryFile::Sync() {
+    const int injected = InjectedFault(seam::FileCall::Sync, fullPath);
+    if (injected != 0) {
+        throw FileException(FileException::CauseFromErrno(injected), fullPath);
+    }
+    while (::fdatasync(descriptor) != 0) {
+        if (errno != EINTR) {
+            throw FileException(FileException::CauseFromErrno(errno), fullPath);
+        }
+    }
+}
+
+void BinaryFile::Truncate(std::uint64_t length) {
+    const int injected = InjectedFault(seam::FileCall::Truncate, fullPath);
+    if (injected != 0) {
+        throw FileException(FileException::CauseFromErrno(injected), fullPath);
+    }
+    while (::ftruncate(descriptor, static_cast<off_t>(length)) != 0) {
+        if (errno != EINTR) {
+            throw FileException(FileException::CauseFromErrno(errno), fullPath);
+        }
+    }
+}
+
+BinaryFile::Identity BinaryFile::FileIdentity() const {
+    if (const int injected = InjectedFault(seam::FileCall::Length, fullPath)) {
+        ThrowUnnamed(injected);
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        ThrowUnnamed(errno);
+    }
+    return Identity{static_cast<std::uint64_t>(status.st_dev),
+                    static_cast<std::uint64_t>(status.st_ino)};
+}
+
+void BinaryFile::RenameTo(const std::string& newPath) {
+    const int injected = InjectedFault(seam::FileCall::Rename, fullPath);
+    if (injected != 0 || ::rename(fullPath.c_str(), newPath.c_str()) != 0) {
+        const int error = injected != 0 ? injected : errno;
+        throw FileException(FileException::CauseFromErrno(error), fullPath);
+    }
+    fullPath = AbsolutePath(newPath);
+}
+
+void SyncDirectory(const std::string& path) {
+    const int injected = InjectedFault(seam::FileCall::Sync, path);
+    if (injected != 0) {
+        throw FileException(FileException::CauseFromErrno(injected), path);
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        throw FileException(FileException::CauseFromErrno(errno), path);
+    }
+    const int result = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    // Some file systems cannot sync a directory; their entries are then as
+    // durable as they can be made.
+    if (result != 0 && error != EINVAL && error != EROFS) {
+        throw FileException(FileException::CauseFromErrno(error), path);
+    }
+}
+
+void RemoveFile(const std::string& path) {
+    const int injected = InjectedFault(seam::FileCall::Remove, path);
+    if (injected != 0 || ::unlink(path.c_str()) != 0) {
+        const int error = injected != 0 ? injected : errno;
+        throw FileException(FileException::CauseFromErrno(error), path);
     }
 }
 

@@ -56,6 +56,30 @@ public:
     // system refuses or stores fewer bytes (then with the disk-full cause).
     void Write(const void* buffer, std::size_t count);
 
+    // Makes everything written to the file so far durable (its data and the
+    // length needed to read it back) before returning. Throws FileException
+    // naming the file's full path when the system reports a failure.
+    void Sync();
+
+    // Sets the file's length in bytes, cutting it or extending it with zero
+    // bytes. Throws FileException naming the file's full path on failure.
+    void Truncate(std::uint64_t length);
+
+    // The device and inode number of the open file: the same for every path
+    // (hard link, symbolic link, relative form) that names it. Throws
+    // FileException on failure.
+    struct Identity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    Identity FileIdentity() const;
+
+    // Gives the open file the name newPath (replacing a file of that name in
+    // the same file system); FullPath() follows. Throws FileException naming
+    // the file's old full path on failure.
+    void RenameTo(const std::string& newPath);
+
     // Releases the file. The object is closed afterwards even when the system
     // reports a failure, which throws FileException.
     void Close();
@@ -65,6 +89,13 @@ private:
     std::string fullPath;
 };
 
+// Makes the creation, renaming and removal of entries of the directory at path
+// durable. Throws FileException naming path on failure.
+void SyncDirectory(const std::string& path);
+
+// Removes the file at path. Throws FileException naming path on failure.
+void RemoveFile(const std::string& path);
+
 // Test seam: lets tests make a BinaryFile system call fail as if the system had
 // refused it, to reach the failure paths that real files rarely take (a read
 // error in the middle of a copy, a close that reports a lost write). Unused, it
@@ -72,7 +103,9 @@ private:
 namespace seam {
 
 // The system calls that BinaryFile makes for a file.
-enum class FileCall { Open, Length, Seek, Read, Write, Close };
+// Sync covers SyncDirectory too, Remove is RemoveFile; FileIdentity counts as
+// Length (the same status call).
+enum class FileCall { Open, Length, Seek, Read, Write, Close, Sync, Truncate, Rename, Remove };
 
 // Called before each such call with the file's full path (every method that
 // makes one of these calls consults it). Returning 0 lets the call go ahead;

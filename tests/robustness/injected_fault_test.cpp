@@ -89,6 +89,14 @@ const char* CallName(FileCall call) {
             return "write";
         case FileCall::Close:
             return "close";
+        case FileCall::Sync:
+            return "sync";
+        case FileCall::Truncate:
+            return "truncate";
+        case FileCall::Rename:
+            return "rename";
+        case FileCall::Remove:
+            return "remove";
     }
     return "?";
 }
