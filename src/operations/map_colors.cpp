@@ -81,10 +81,6 @@ Argb ClassColor(LandClass landClass, int altitude) {
     return ByAltitude(altitude);
 }
 
-std::uint32_t Channel(Argb color, int shift) {
-    return (color >> shift) & 0xFFu;
-}
-
 }  // namespace
 
 LandClass ClassifyLandTile(std::uint16_t tileId) {
@@ -134,17 +130,6 @@ MapColors::MapColors(const RadarColors& radar) : MapColors() {
         landByTile[tile] = radar.Land(static_cast<std::uint16_t>(tile));
         itemByGraphic[tile] = radar.Item(static_cast<std::uint16_t>(tile));
     }
-}
-
-Argb MapColors::Shade(Argb color, int step) const {
-    if (step == 0) {
-        return color;
-    }
-    const auto& table =
-        shadeTable[static_cast<std::size_t>(std::clamp(step, -kMaxShadeStep, kMaxShadeStep) +
-                                            kMaxShadeStep)];
-    return (color & 0xFF000000u) | (Argb{table[Channel(color, 16)]} << 16) |
-           (Argb{table[Channel(color, 8)]} << 8) | table[Channel(color, 0)];
 }
 
 }  // namespace kestrel

@@ -53,7 +53,16 @@ public:
     // (255 - c) * min(s, 8) * 3 / 64, for s < 0 toward 0 by c * min(-s, 8) *
     // 3 / 64 (rounded down), so steeper ground is lighter or darker up to 8
     // units of difference.
-    Argb Shade(Argb color, int step) const;
+    Argb Shade(Argb color, int step) const {
+        if (step == 0) {
+            return color;
+        }
+        const auto& table = shadeTable[static_cast<std::size_t>(
+            (step < -kMaxShadeStep ? -kMaxShadeStep : step > kMaxShadeStep ? kMaxShadeStep : step) +
+            kMaxShadeStep)];
+        return (color & 0xFF000000u) | (Argb{table[(color >> 16) & 0xFFu]} << 16) |
+               (Argb{table[(color >> 8) & 0xFFu]} << 8) | table[color & 0xFFu];
+    }
 
 private:
     bool fromRadar = false;
