@@ -1,0 +1,176 @@
+#include "operations/map_image.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestrel {
+
+namespace {
+
+std::int64_t Red(Argb color) {
+    return static_cast<std::int64_t>((color >> 16) & 0xFFu);
+}
+std::int64_t Green(Argb color) {
+    return static_cast<std::int64_t>((color >> 8) & 0xFFu);
+}
+std::int64_t Blue(Argb color) {
+    return static_cast<std::int64_t>(color & 0xFFu);
+}
+
+// The channel sums and pixel count of a set of pixels.
+struct ColorSum {
+    std::int64_t red = 0;
+    std::int64_t green = 0;
+    std::int64_t blue = 0;
+    std::int64_t count = 0;
+
+    ColorSum& operator+=(const ColorSum& other) {
+        red += other.red;
+        green += other.green;
+        blue += other.blue;
+        count += other.count;
+        return *this;
+    }
+};
+
+// n times the squared distance of color from the mean of sum, times n: the
+// distance is compared scaled so that it stays a whole number.
+std::int64_t ScaledDistance(Argb color, const ColorSum& sum) {
+    const std::int64_t red = sum.count * Red(color) - sum.red;
+    const std::int64_t green = sum.count * Green(color) - sum.green;
+    const std::int64_t blue = sum.count * Blue(color) - sum.blue;
+    return red * red + green * green + blue * blue;
+}
+
+Argb Mean(const ColorSum& sum) {
+    const auto mean = [&sum](std::int64_t channel) {
+        return static_cast<Argb>((channel + sum.count / 2) / sum.count);
+    };
+    return 0xFF000000u | (mean(sum.red) << 16) | (mean(sum.green) << 8) | mean(sum.blue);
+}
+
+// The sums of the window of every column window in one row window.
+void SumRow(ImageView source, std::span<const SampleWindow> columns, SampleWindow row,
+            std::vector<ColorSum>& sums) {
+    std::fill(sums.begin(), sums.end(), ColorSum{});
+    if (row.start >= row.end) {
+        return;
+    }
+    for (std::size_t at = 0; at < columns.size(); ++at) {
+        const SampleWindow column = columns[at];
+        ColorSum& sum = sums[at];
+        for (int y = row.start; y < row.end; ++y) {
+            const Argb* pixel = source.pixels + y * source.stride;
+            for (int x = column.start; x < column.end; ++x) {
+                sum.red += Red(pixel[x]);
+                sum.green += Green(pixel[x]);
+                sum.blue += Blue(pixel[x]);
+            }
+        }
+        if (column.start < column.end) {
+            sum.count = std::int64_t{column.end - column.start} * (row.end - row.start);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<SampleWindow> SampleWindows(double origin, double scale, int first, int count,
+                                        int sourceSize) {
+    std::vector<SampleWindow> windows(static_cast<std::size_t>(std::max(count, 0)));
+    for (int at = 0; at < count; ++at) {
+        const int pixel = first + at;
+        const double from = std::floor(origin + pixel * scale);
+        const double to = std::max(from + 1, std::floor(origin + (pixel + 1) * scale));
+        windows[static_cast<std::size_t>(at)] = {
+            static_cast<int>(std::clamp(from, 0.0, double(sourceSize))),
+            static_cast<int>(std::clamp(to, 0.0, double(sourceSize)))};
+    }
+    return windows;
+}
+
+void ResampleWindows(ImageView source, std::span<const SampleWindow> columns,
+                     std::span<const SampleWindow> rows, Argb* out, std::ptrdiff_t outStride,
+                     Argb background) {
+    if (columns.size() < 3 || rows.size() < 3) {
+        return;
+    }
+    const std::size_t width = columns.size() - 2;
+    const std::size_t height = rows.size() - 2;
+    // The sums of the window rows above, at and below the row being drawn.
+    std::vector<ColorSum> above(columns.size());
+    std::vector<ColorSum> here(columns.size());
+    std::vector<ColorSum> below(columns.size());
+    SumRow(source, columns, rows[0], above);
+    SumRow(source, columns, rows[1], here);
+    for (std::size_t py = 0; py < height; ++py) {
+        SumRow(source, columns, rows[py + 2], below);
+        const SampleWindow row = rows[py + 1];
+        Argb* line = out + static_cast<std::ptrdiff_t>(py) * outStride;
+        for (std::size_t px = 0; px < width; ++px) {
+            const SampleWindow column = columns[px + 1];
+            const ColorSum& window = here[px + 1];
+            if (window.count == 0) {
+                line[px] = background;
+                continue;
+            }
+            const Argb* first = source.pixels + row.start * source.stride + column.start;
+            if (window.count == 1) {
+                line[px] = *first;
+                continue;
+            }
+            const int windowColumns = column.end - column.start;
+            const int windowRows = row.end - row.start;
+            const std::int64_t spread = window.count * kSummarySpread;
+            bool mixed = false;
+            for (int y = 0; y < windowRows && !mixed; ++y) {
+                const Argb* pixel = first + y * source.stride;
+                for (int x = 0; x < windowColumns; ++x) {
+                    if (ScaledDistance(pixel[x], window) > spread * spread) {
+                        mixed = true;
+                        break;
+                    }
+                }
+            }
+            if (!mixed) {
+                line[px] = Mean(window);
+                continue;
+            }
+            ColorSum context;
+            for (std::size_t at = px; at < px + 3; ++at) {
+                context += above[at];
+                context += here[at];
+                context += below[at];
+            }
+            std::int64_t farthest = -1;
+            Argb chosen = *first;
+            for (int y = 0; y < windowRows; ++y) {
+                const Argb* pixel = first + y * source.stride;
+                for (int x = 0; x < windowColumns; ++x) {
+                    const std::int64_t distance = ScaledDistance(pixel[x], context);
+                    if (distance > farthest) {
+                        farthest = distance;
+                        chosen = pixel[x];
+                    }
+                }
+            }
+            line[px] = chosen;
+        }
+        std::swap(above, here);
+        std::swap(here, below);
+    }
+}
+
+void ResampleImage(ImageView source, double originX, double originY, double scale, int width,
+                   int height, Argb* out, std::ptrdiff_t outStride, Argb background) {
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const std::vector<SampleWindow> columns =
+        SampleWindows(originX, scale, -1, width + 2, source.width);
+    const std::vector<SampleWindow> rows =
+        SampleWindows(originY, scale, -1, height + 2, source.height);
+    ResampleWindows(source, columns, rows, out, outStride, background);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,93 @@
+#include "operations/map_overview.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace kestrel {
+
+namespace {
+
+// Rects with fewer cells than this are painted on the calling thread alone.
+constexpr std::int64_t kThreadedCells = 1 << 20;
+
+// Runs work(firstRow, endRow) over rows 0 .. rows - 1, in two halves on two
+// threads when the work is large enough to pay for the second one.
+template <typename Work>
+void SplitRows(int rows, std::int64_t cells, const Work& work) {
+    if (cells < kThreadedCells || rows < 2) {
+        work(0, rows);
+        return;
+    }
+    const int middle = rows / 2;
+    std::thread helper([&] { work(middle, rows); });
+    work(0, middle);
+    helper.join();
+}
+
+int Shrink(int size) {
+    return (size + 1) / 2;
+}
+
+}  // namespace
+
+MapOverview::MapOverview(const MapPainter& painter) : geometry(painter.Geometry()) {
+    levels.emplace_back(geometry.width, geometry.height);
+    while (levels.back().width > 1 || levels.back().height > 1) {
+        levels.emplace_back(Shrink(levels.back().width), Shrink(levels.back().height));
+    }
+    Repaint(painter, WholeMap(geometry));
+}
+
+void MapOverview::Repaint(const MapPainter& painter, CellRect rect) {
+    // The row above rect is shaded by rect's first row.
+    int left = std::max(rect.x, 0);
+    int top = std::max(rect.y - 1, 0);
+    int right = std::min(rect.x + rect.width, geometry.width);
+    int bottom = std::min(rect.y + rect.height, geometry.height);
+    if (left >= right || top >= bottom) {
+        return;
+    }
+    MapImage& cells = levels.front();
+    SplitRows(bottom - top, std::int64_t{right - left} * (bottom - top),
+              [&](int firstRow, int endRow) {
+                  painter.PaintCells({left, top + firstRow, right - left, endRow - firstRow},
+                                     &cells.At(left, top + firstRow), cells.width);
+              });
+    for (int level = 1; level < LevelCount(); ++level) {
+        // A pixel also depends on its neighbours below, which are its
+        // context: one more pixel on every side.
+        const MapImage& image = levels[static_cast<std::size_t>(level)];
+        left = std::max(left / 2 - 1, 0);
+        top = std::max(top / 2 - 1, 0);
+        right = std::min(Shrink(right) + 1, image.width);
+        bottom = std::min(Shrink(bottom) + 1, image.height);
+        Summarise(level, {left, top, right - left, bottom - top});
+    }
+}
+
+void MapOverview::Summarise(int level, CellRect rect) {
+    const MapImage& below = levels[static_cast<std::size_t>(level - 1)];
+    MapImage& image = levels[static_cast<std::size_t>(level)];
+    const std::vector<SampleWindow> columns =
+        SampleWindows(0, 2, rect.x - 1, rect.width + 2, below.width);
+    SplitRows(rect.height, std::int64_t{rect.width} * rect.height, [&](int firstRow, int endRow) {
+        const std::vector<SampleWindow> rows =
+            SampleWindows(0, 2, rect.y + firstRow - 1, endRow - firstRow + 2, below.height);
+        ResampleWindows(below.View(), columns, rows, &image.At(rect.x, rect.y + firstRow),
+                        image.width, 0xFF000000u);
+    });
+}
+
+void MapOverview::Fetch(double originX, double originY, double cellsPerPixel, int width,
+                        int height, Argb* out, std::ptrdiff_t stride, Argb background) const {
+    int level = 0;
+    double levelScale = 1;
+    while (level + 1 < LevelCount() && levelScale * 2 <= cellsPerPixel) {
+        ++level;
+        levelScale *= 2;
+    }
+    ResampleImage(Level(level), originX / levelScale, originY / levelScale,
+                  cellsPerPixel / levelScale, width, height, out, stride, background);
+}
+
+}  // namespace kestrel
