@@ -25,6 +25,7 @@
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
 #include "operations/map_span_copy.h"
+#include "oracles/map_cell_copy.h"
 
 extern char** environ;
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <system_error>
 
-#include "operations/world_item_writer.h"
-
 namespace kestrel {
 
 namespace {
+
+constexpr std::uint32_t kSerialBase = 0x40000000u;
 
 // Fixed text plus seven values of at most 11 characters ("-2147483648"), and
 // room for the whole-array copies of the section number texts.
@@ -88,6 +88,10 @@ void CountUp(char* text, int& length) {
 }
 
 }  // namespace
+
+int WorldItemSerial(int index) {
+    return static_cast<int>(static_cast<std::uint32_t>(index) + kSerialBase);
+}
 
 void ItemScriptBuffer::NumberTexts::Format(int value) {
     number = value;

@@ -21,19 +21,6 @@ std::int8_t ShiftAltitude(std::int8_t altitude, int offZ) {
     return static_cast<std::int8_t>(static_cast<std::uint8_t>(sum & 0xFFu));
 }
 
-void CopyMapCellByCell(BinaryFile& source, BinaryFile& dest, const CopySettings& settings) {
-    const MapCopyRange range = ClipMapCopy(settings);
-    std::uint16_t tileId = 0;
-    std::int8_t altitude = 0;
-    for (int y = range.firstY; y <= range.lastY; ++y) {
-        for (int x = range.firstX; x <= range.lastX; ++x) {
-            ReadMapCell(source, x, y, tileId, altitude);
-            WriteMapCell(dest, DestinationColumn(settings, x), DestinationRow(settings, y), tileId,
-                         ShiftAltitude(altitude, settings.offZ));
-        }
-    }
-}
-
 void CopyMapRegion(const CopySettings& settings, UserInterface& ui) {
     BusyIndicator busy(ui);
     BinaryFile source;

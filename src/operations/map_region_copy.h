@@ -39,9 +39,4 @@ std::int8_t ShiftAltitude(std::int8_t altitude, int offZ);
 // read, write or close fails; cells written before stay written.
 void CopyMapRegion(const CopySettings& settings, UserInterface& ui);
 
-// The copy loop alone, cell by cell: one ReadMapCell and one WriteMapCell per
-// cell, rows top to bottom, each row left to right. The reference for faster
-// copies.
-void CopyMapCellByCell(BinaryFile& source, BinaryFile& dest, const CopySettings& settings);
-
 }  // namespace kestrel

@@ -5,7 +5,6 @@
 #include "clientfiles/static_index_bands.h"
 #include "clientfiles/statics_file.h"
 #include "operations/statics_block_export.h"
-#include "operations/world_item_writer.h"
 
 namespace kestrel {
 
@@ -32,10 +31,9 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
     }
     const std::uint64_t dataLength = data.Length();
     StaticIndexBands entries(index, blocks.firstBx, blocks.lastBx, blocks.firstBy, blocks.lastBy);
-    StaticIndexEntry entry;
     for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
         for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
-            entries.Read(bx, by, entry);
+            const StaticIndexEntry entry = entries.Read(bx, by);
             if (entry.length == 0) {
                 continue;
             }
@@ -46,36 +44,6 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
         }
     }
     return std::nullopt;
-}
-
-void ExportStaticsRecordByRecord(BinaryFile& index, BinaryFile& data, BinaryFile& items,
-                                 const CopySettings& settings) {
-    const StaticsBlockRange blocks = VisitedBlocks(settings);
-    std::uint32_t itemNumber = 0;
-    StaticIndexEntry entry;
-    StaticRecord record;
-    for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
-        const int baseY = by * kBlockSize;
-        for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
-            const int baseX = bx * kBlockSize;
-            ReadStaticIndexEntry(index, bx, by, entry);
-            for (std::uint64_t k = 0; k < StaticRecordCount(entry.length); ++k) {
-                ReadStaticRecord(data,
-                                 std::int64_t{entry.lookup} + std::int64_t(k) * kStaticRecordBytes,
-                                 record);
-                const int column = baseX + record.x;
-                const int row = baseY + record.y;
-                if (column < settings.minX || column > settings.maxX || row < settings.minY ||
-                    row > settings.maxY) {
-                    continue;
-                }
-                WriteWorldItem(items, DestinationColumn(settings, column),
-                               DestinationRow(settings, row), settings.offZ + record.z,
-                               record.tileId, record.hue, static_cast<int>(itemNumber));
-                ++itemNumber;
-            }
-        }
-    }
 }
 
 void ExportStatics(const CopySettings& settings, UserInterface& ui) {

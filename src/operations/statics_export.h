@@ -47,9 +47,4 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
 // close fails; sections written before stay written.
 void ExportStatics(const CopySettings& settings, UserInterface& ui);
 
-// The walk alone, record by record through ReadStaticIndexEntry,
-// ReadStaticRecord and WriteWorldItem. The reference for faster exports.
-void ExportStaticsRecordByRecord(BinaryFile& index, BinaryFile& data, BinaryFile& items,
-                                 const CopySettings& settings);
-
 }  // namespace kestrel

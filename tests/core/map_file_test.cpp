@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "oracles/map_cell_copy.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {

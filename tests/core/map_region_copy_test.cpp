@@ -6,6 +6,7 @@
 
 #include "clientfiles/file_exception.h"
 #include "clientfiles/map_file.h"
+#include "oracles/map_cell_copy.h"
 #include "support/map_fixture.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "clientfiles/file_exception.h"
+#include "oracles/statics_record_export.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {

@@ -1,4 +1,4 @@
-#include "operations/world_item_writer.h"
+#include "oracles/world_item_writer.h"
 
 #include <gtest/gtest.h>
 

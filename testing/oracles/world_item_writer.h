@@ -8,13 +8,10 @@ namespace kestrel {
 // position: ten CR LF-terminated lines,
 //   SECTION WORLDITEM <index> / { / SERIAL <0x40000000 + index> / ID <tileId> /
 //   X <x> / Y <y> / Z <z> / TYPE 255 / COLOR <hue> / }
-// with the values in plain signed decimal. The section goes out in eight
-// writes, each piece formatted just before it is written. Throws FileException
-// (naming the items file) when a write fails; what reached the file stays.
+// with the values in plain signed decimal, the serial computed in 32-bit
+// arithmetic that wraps around. The section goes out in eight writes, each
+// piece formatted just before it is written. Throws FileException (naming the
+// items file) when a write fails; what reached the file stays.
 void WriteWorldItem(BinaryFile& items, int x, int y, int z, int tileId, int hue, int index);
-
-// The serial of the section with the given index: index + 0x40000000 in 32-bit
-// arithmetic that wraps around.
-int WorldItemSerial(int index);
 
 }  // namespace kestrel
