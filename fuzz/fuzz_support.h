@@ -29,7 +29,9 @@ class RecordingUi : public UserInterface {
 public:
     void BeginBusy() override { events.push_back("begin"); }
     void EndBusy() override { events.push_back("end"); }
-    void ShowMessage(const std::string& text) override { events.push_back("message: " + text); }
+    void ShowMessage(const std::string& text, const std::string&) override {
+        events.push_back("message: " + text);
+    }
 
     std::vector<std::string> events;
 };

@@ -1,7 +1,6 @@
 #include "cli/cli_app.h"
 
 #include <array>
-#include <functional>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -52,30 +51,31 @@ const SettingsOption* FindOption(std::string_view name) {
     return nullptr;
 }
 
-// Messages go to standard error, prefixed with the program's name; the busy
-// indicator has nothing to show on a terminal.
+// Messages go to standard error, prefixed with the program's name and followed
+// by their details in parentheses; the busy indicator has nothing to show on a
+// terminal.
 class TerminalUserInterface : public UserInterface {
 public:
     explicit TerminalUserInterface(std::ostream& err) : err(err) {}
 
     void BeginBusy() override {}
     void EndBusy() override {}
-    void ShowMessage(const std::string& text) override {
-        err << kProgram << ": " << text << '\n';
-        messageShown = true;
+    void ShowMessage(const std::string& text, const std::string& details) override {
+        err << kProgram << ": " << text;
+        if (!details.empty()) {
+            err << " (" << details << ')';
+        }
+        err << '\n';
     }
-
-    bool MessageShown() const { return messageShown; }
 
 private:
     std::ostream& err;
-    bool messageShown = false;
 };
 
 struct Command {
     std::string_view name;
     std::string_view summary;
-    std::function<void(const CopySettings&, UserInterface&)> run;
+    OperationOutcome (*run)(const CopySettings&, UserInterface&) = nullptr;
     // Set for a command that takes its own arguments rather than the settings
     // options; it returns the exit status.
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
@@ -84,11 +84,9 @@ struct Command {
 const std::array<Command, 3>& Commands() {
     static const std::array<Command, 3> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
-         [](const CopySettings& settings, UserInterface& ui) { CopyMapRegion(settings, ui); },
-         nullptr},
+         CopyMapRegion, nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
-         [](const CopySettings& settings, UserInterface& ui) { ExportStatics(settings, ui); },
-         nullptr},
+         ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
     }};
@@ -180,7 +178,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
 
     TerminalUserInterface ui(err);
     try {
-        command.run(settings, ui);
+        const OperationOutcome outcome = command.run(settings, ui);
+        return outcome.status == OperationStatus::Done ? kExitSuccess : kExitOperationFailed;
     } catch (const FileException& failure) {
         err << kProgram << ": " << failure.what() << '\n';
         return kExitOperationFailed;
@@ -188,7 +187,6 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         err << kProgram << ": Out of memory.\n";
         return kExitOperationFailed;
     }
-    return ui.MessageShown() ? kExitOperationFailed : kExitSuccess;
 }
 
 }  // namespace

@@ -30,9 +30,13 @@ public:
     BinaryFile& operator=(const BinaryFile&) = delete;
 
     // Opens path, exactly as given (relative to the current directory), in
-    // mode. Returns false when the file cannot be opened; never throws, and
-    // the reason is not kept.
+    // mode. Returns false when the file cannot be opened, and keeps the reason
+    // for OpenError; never throws.
     bool Open(const std::string& path, Mode mode) noexcept;
+
+    // Why the last Open failed, as an errno value (EISDIR for a directory,
+    // EWOULDBLOCK for a file held elsewhere); 0 after a successful one.
+    int OpenError() const noexcept { return openError; }
 
     bool IsOpen() const noexcept { return descriptor >= 0; }
 
@@ -62,6 +66,7 @@ public:
 
 private:
     int descriptor = -1;
+    int openError = 0;
     std::string fullPath;
 };
 

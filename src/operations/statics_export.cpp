@@ -1,9 +1,11 @@
 #include "operations/statics_export.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "clientfiles/static_index_bands.h"
 #include "clientfiles/statics_file.h"
+#include "operations/operation_run.h"
 #include "operations/statics_block_export.h"
 
 namespace kestrel {
@@ -46,42 +48,27 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
     return std::nullopt;
 }
 
-void ExportStatics(const CopySettings& settings, UserInterface& ui) {
-    BusyIndicator busy(ui);
-    BinaryFile index;
-    if (!index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData)) {
-        busy.End();
-        ui.ShowMessage(kCannotOpenStaticsIndex);
-        return;
+OperationOutcome ExportStatics(const CopySettings& settings, UserInterface& ui) {
+    OperationRun run(ui);
+    BinaryFile* index = run.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData);
+    if (index == nullptr) {
+        return run.CannotOpen(kCannotOpenStaticsIndex);
     }
-    BinaryFile data;
-    if (!data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData)) {
-        index.Close();
-        busy.End();
-        ui.ShowMessage(kCannotOpenStaticsData);
-        return;
+    BinaryFile* data = run.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData);
+    if (data == nullptr) {
+        return run.CannotOpen(kCannotOpenStaticsData);
     }
     // Damaged statics are refused before the items script is touched, so an
     // existing script survives them.
-    if (const std::optional<std::string> fault = CheckStaticsFiles(index, data, settings)) {
-        index.Close();
-        data.Close();
-        busy.End();
-        ui.ShowMessage(*fault);
-        return;
+    if (std::optional<std::string> fault = CheckStaticsFiles(*index, *data, settings)) {
+        return run.Refuse(std::move(*fault));
     }
-    BinaryFile items;
-    if (!items.Open(settings.itemsPath, BinaryFile::Mode::NewTextOutput)) {
-        index.Close();
-        data.Close();
-        busy.End();
-        ui.ShowMessage(kCannotOpenItems);
-        return;
+    BinaryFile* items = run.Open(settings.itemsPath, BinaryFile::Mode::NewTextOutput);
+    if (items == nullptr) {
+        return run.CannotOpen(kCannotOpenItems);
     }
-    ExportStaticsByBlock(index, data, items, settings);
-    index.Close();
-    data.Close();
-    items.Close();
+    ExportStaticsByBlock(*index, *data, *items, settings);
+    return run.Done();
 }
 
 }  // namespace kestrel

@@ -52,7 +52,9 @@ protected:
 TEST_F(MapRegionCopyTest, ASingleCellLandsOnTheCornerAndNothingElseChanges) {
     settings.minX = settings.maxX = 2;
     settings.minY = settings.maxY = 20;
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
+    EXPECT_EQ(outcome.status, OperationStatus::Done);
+    EXPECT_EQ(outcome.message, "");
 
     Bytes expected = dest;
     std::copy(source.begin() + 498, source.begin() + 501, expected.begin() + 4);
@@ -175,17 +177,24 @@ TEST_F(MapRegionCopyTest, AShortDestinationGrowsToEndWithTheLastCellWritten) {
 
 TEST_F(MapRegionCopyTest, TheDefaultPathsNameOneFileSoTheDestinationCannotBeOpened) {
     settings.destMapPath = settings.sourceMapPath;
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
     EXPECT_EQ(ui.events,
               (Events{"begin", "end", "message: Error: cannot open destination map0.mul!"}));
+    // The source holds the file: the lock is what refuses it.
+    EXPECT_EQ(outcome.status, OperationStatus::FileError);
+    EXPECT_EQ(ui.details, (Events{settings.destMapPath + ": Resource temporarily unavailable"}));
     EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
 }
 
 TEST_F(MapRegionCopyTest, AMissingSourceIsReportedBeforeTheDestinationIsTried) {
     settings.sourceMapPath = dir.File("missing.mul");
     settings.destMapPath = dir.File("missing-too.mul");
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
     EXPECT_EQ(ui.events, (Events{"begin", "end", "message: Error: cannot open source map0.mul!"}));
+    EXPECT_EQ(outcome.status, OperationStatus::FileError);
+    EXPECT_EQ(outcome.message, kCannotOpenSourceMap);
+    EXPECT_EQ(outcome.details, settings.sourceMapPath + ": No such file or directory");
+    EXPECT_EQ(ui.details, (Events{outcome.details}));
 }
 
 TEST_F(MapRegionCopyTest, AMissingDestinationIsNotCreated) {
@@ -202,10 +211,12 @@ TEST_F(MapRegionCopyTest, ASourceThatLacksCellsOfTheRectangleIsRefusedBeforeAnyW
     settings.maxY = 0;
     source.resize(static_cast<std::size_t>(CellOffset(9, 0)) + 2);
     WriteBytes(settings.sourceMapPath, source);
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
     EXPECT_EQ(ui.events, (Events{"begin", "end",
                                  "message: Error: source map0.mul is too short for the copy "
                                  "rectangle!"}));
+    EXPECT_EQ(outcome.status, OperationStatus::Refused);
+    EXPECT_EQ(ui.details, (Events{""}));
     ExpectUntouched();
 
     // One byte more holds the last cell, and the copy goes ahead.

@@ -189,19 +189,21 @@ TEST_F(StaticsExportTest, EachRunReplacesTheScriptAndNumbersFromZero) {
 TEST_F(StaticsExportTest, FilesThatCannotBeOpenedAreReportedInOrderAndTheScriptIsKept) {
     statics.Write(settings.staticsIndexPath, settings.staticsDataPath);
     WriteText(settings.itemsPath, "keep me");
+    const std::string missing = ": No such file or directory";
+    const std::string held = ": Resource temporarily unavailable";
     const struct {
-        std::string index, data, items, message;
+        std::string index, data, items, message, details;
     } cases[] = {
         {dir.File("missing"), settings.staticsDataPath, settings.itemsPath,
-         "Error: cannot open source staidx0.mul!"},
+         "Error: cannot open source staidx0.mul!", dir.File("missing") + missing},
         {settings.staticsIndexPath, dir.File("missing"), settings.itemsPath,
-         "Error: cannot open source statics.mul!"},
+         "Error: cannot open source statics.mul!", dir.File("missing") + missing},
         {settings.staticsIndexPath, settings.staticsIndexPath, settings.itemsPath,
-         "Error: cannot open source statics.mul!"},
+         "Error: cannot open source statics.mul!", settings.staticsIndexPath + held},
         {settings.staticsIndexPath, settings.staticsDataPath, settings.staticsIndexPath,
-         "Error: cannot open destination items.wsc!"},
+         "Error: cannot open destination items.wsc!", settings.staticsIndexPath + held},
         {settings.staticsIndexPath, settings.staticsDataPath, dir.File("no-such-dir/items.wsc"),
-         "Error: cannot open destination items.wsc!"},
+         "Error: cannot open destination items.wsc!", dir.File("no-such-dir/items.wsc") + missing},
     };
     const Bytes index = ReadBytes(settings.staticsIndexPath);
     for (const auto& row : cases) {
@@ -209,8 +211,11 @@ TEST_F(StaticsExportTest, FilesThatCannotBeOpenedAreReportedInOrderAndTheScriptI
         settings.staticsDataPath = row.data;
         settings.itemsPath = row.items;
         ui.events.clear();
-        ExportStatics(settings, ui);
+        ui.details.clear();
+        const OperationOutcome outcome = ExportStatics(settings, ui);
         EXPECT_EQ(ui.events, (Events{"begin", "end", "message: " + row.message}));
+        EXPECT_EQ(ui.details, (Events{row.details}));
+        EXPECT_EQ(outcome.status, OperationStatus::FileError);
     }
     EXPECT_EQ(ReadText(dir.File("items.wsc")), "keep me");
     EXPECT_EQ(ReadBytes(dir.File("staidx0.mul")), index);
@@ -249,8 +254,9 @@ TEST_F(StaticsExportTest, DamagedStaticsAreRefusedBeforeTheScriptIsTouched) {
                        data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData);
         };
         ui.events.clear();
-        ExportStatics(settings, ui);
+        const OperationOutcome outcome = ExportStatics(settings, ui);
         EXPECT_EQ(ui.events, (Events{"begin", "end", std::string("message: ") + row.message}));
+        EXPECT_EQ(outcome.status, OperationStatus::Refused);
         EXPECT_TRUE(released) << "a statics file was still open when the message showed";
         EXPECT_EQ(ReadText(settings.itemsPath), "keep me");
     }
@@ -258,7 +264,7 @@ TEST_F(StaticsExportTest, DamagedStaticsAreRefusedBeforeTheScriptIsTouched) {
     // that is whole, not damaged.
     statics.Write(settings.staticsIndexPath, settings.staticsDataPath);
     ui.events.clear();
-    ExportStatics(settings, ui);
+    EXPECT_EQ(ExportStatics(settings, ui).status, OperationStatus::Done);
     EXPECT_EQ(ui.events, (Events{"begin", "end"}));
     EXPECT_EQ(ReadText(settings.itemsPath), Section(0, 70, 1, 1, 0) + Section(1, 71, 17, 9, 0));
 }
