@@ -20,32 +20,10 @@ namespace {
 
 constexpr std::string_view kProgram = "kestrel-cli";
 
-struct SettingsOption {
-    std::string_view name;
-    SettingsField field;
-    std::string_view help;
-};
-
-// The options in the order the help lists them.
-constexpr std::array<SettingsOption, 12> kSettingsOptions = {{
-    {"--source-map", SettingsField::SourceMapPath, "map file to copy from"},
-    {"--dest-map", SettingsField::DestMapPath, "existing map file to copy into"},
-    {"--statics-index", SettingsField::StaticsIndexPath, "statics index to read"},
-    {"--statics-data", SettingsField::StaticsDataPath, "statics data to read"},
-    {"--items", SettingsField::ItemsPath, "world-item script to write"},
-    {"--min-x", SettingsField::MinX, "leftmost source column"},
-    {"--max-x", SettingsField::MaxX, "rightmost source column"},
-    {"--min-y", SettingsField::MinY, "top source row"},
-    {"--max-y", SettingsField::MaxY, "bottom source row"},
-    {"--off-x", SettingsField::OffX, "destination column of the left column"},
-    {"--off-y", SettingsField::OffY, "destination row of the top row"},
-    {"--off-z", SettingsField::OffZ, "altitude shift (relative)"},
-}};
-
-const SettingsOption* FindOption(std::string_view name) {
-    for (const SettingsOption& option : kSettingsOptions) {
-        if (option.name == name) {
-            return &option;
+const FieldDescription* FindOption(std::string_view name) {
+    for (const FieldDescription& field : kSettingsFields) {
+        if (field.option == name) {
+            return &field;
         }
     }
     return nullptr;
@@ -110,15 +88,14 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         << "Every option takes one value, as the next argument or after '=' (--off-z=-5);\n"
         << "the value is used as given, even when empty or starting with '-'.\n"
         << "An option left out keeps its default.\n\nOptions:\n";
-    for (const SettingsOption& option : kSettingsOptions) {
-        std::string line = "  " + std::string(option.name) + " VALUE";
+    for (const FieldDescription& field : kSettingsFields) {
+        std::string line = "  " + std::string(field.option) + " VALUE";
         line.resize(26, ' ');
-        out << line << option.help;
-        if (IsIntegerField(option.field)) {
-            const IntegerRange range = RangeOf(option.field);
-            out << ", " << range.minimum << " to " << range.maximum;
+        out << line << field.help;
+        if (field.number != nullptr) {
+            out << ", " << field.range.minimum << " to " << field.range.maximum;
         }
-        out << " (default: " << FieldText(defaults, option.field) << ")\n";
+        out << " (default: " << FieldText(defaults, field.field) << ")\n";
     }
     out << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
@@ -133,7 +110,7 @@ int UsageError(std::ostream& err, const std::string& problem) {
 
 int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
                std::ostream& err) {
-    std::array<std::optional<std::string>, kExchangeOrder.size()> given;
+    std::array<std::optional<std::string>, kFieldCount> given;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
@@ -142,7 +119,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
-        const SettingsOption* option = FindOption(name);
+        const FieldDescription* option = FindOption(name);
         if (option == nullptr) {
             return UsageError(err,
                               "unknown option '" + argument + "' for " + std::string(command.name));
@@ -153,7 +130,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         } else if (at + 1 < arguments.size()) {
             value = arguments[++at];
         } else {
-            return UsageError(err, "option " + std::string(option->name) + " needs a value");
+            return UsageError(err, "option " + std::string(option->option) + " needs a value");
         }
         given[static_cast<std::size_t>(option->field)] = std::move(value);
     }
@@ -167,11 +144,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             continue;
         }
         if (const std::optional<std::string> rejection = StoreField(settings, field, *text)) {
-            for (const SettingsOption& option : kSettingsOptions) {
-                if (option.field == field) {
-                    err << kProgram << ": " << option.name << ": " << *rejection << '\n';
-                }
-            }
+            err << kProgram << ": " << DescriptionOf(field).option << ": " << *rejection << '\n';
             return kExitUsage;
         }
     }

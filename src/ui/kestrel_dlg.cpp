@@ -65,27 +65,6 @@ constexpr std::array<ControlTemplate, 33> kMainControls = {{
     {ControlKind::DefaultPushButton, CKestrelDlg::kIdCancel, "&Quit", 253, 130, 50, 14},
 }};
 
-// Which edit field holds which value.
-struct FieldControl {
-    SettingsField field;
-    int id;
-};
-
-constexpr std::array<FieldControl, 12> kFieldControls = {{
-    {SettingsField::SourceMapPath, 1002},
-    {SettingsField::StaticsIndexPath, 1000},
-    {SettingsField::StaticsDataPath, 1001},
-    {SettingsField::DestMapPath, 1005},
-    {SettingsField::MaxX, 1012},
-    {SettingsField::MinX, 1008},
-    {SettingsField::OffX, 1014},
-    {SettingsField::MaxY, 1013},
-    {SettingsField::MinY, 1011},
-    {SettingsField::OffY, 1015},
-    {SettingsField::OffZ, 1016},
-    {SettingsField::ItemsPath, 1003},
-}};
-
 std::size_t IndexOf(SettingsField field) {
     return static_cast<std::size_t>(field);
 }
@@ -98,9 +77,9 @@ CKestrelDlg::CKestrelDlg(QWidget* parent) : QDialog(parent), icon(KestrelIcon())
     for (std::size_t i = 0; i < kMainControls.size(); ++i) {
         const ControlTemplate& control = kMainControls[i];
         if (control.kind == ControlKind::Edit) {
-            for (const FieldControl& fieldControl : kFieldControls) {
-                if (fieldControl.id == control.id) {
-                    edits[IndexOf(fieldControl.field)] = static_cast<QLineEdit*>(controls[i]);
+            for (const FieldDescription& field : kSettingsFields) {
+                if (field.controlId == control.id) {
+                    edits[IndexOf(field.field)] = static_cast<QLineEdit*>(controls[i]);
                 }
             }
         } else if (control.kind == ControlKind::PushButton ||

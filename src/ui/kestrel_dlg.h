@@ -69,7 +69,7 @@ private:
 
     CopySettings settings;
     QIcon icon;
-    std::array<QLineEdit*, kExchangeOrder.size()> edits{};
+    std::array<QLineEdit*, kFieldCount> edits{};
     QMenu* windowMenu = nullptr;
     bool initialized = false;
 };
