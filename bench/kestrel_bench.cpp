@@ -162,8 +162,8 @@ void CopyRectangle(const std::string& sourcePath, const std::string& destPath,
                    void (*copy)(BinaryFile&, BinaryFile&, const CopySettings&)) {
     BinaryFile source;
     BinaryFile dest;
-    if (!source.Open(sourcePath, BinaryFile::Mode::SourceTargetData) ||
-        !dest.Open(destPath, BinaryFile::Mode::SourceTargetData)) {
+    if (!source.Open(sourcePath, BinaryFile::Mode::ReadWriteExisting) ||
+        !dest.Open(destPath, BinaryFile::Mode::ReadWriteExisting)) {
         throw std::runtime_error("cannot open the map files");
     }
     copy(source, dest, settings);

@@ -65,7 +65,7 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
     // O_NONBLOCK keeps a FIFO or device from stalling the open; it is cleared
     // again once the file is held.
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    flags |= mode == Mode::SourceTargetData ? O_RDWR : (O_WRONLY | O_CREAT);
+    flags |= mode == Mode::ReadWriteExisting ? O_RDWR : (O_WRONLY | O_CREAT);
     if (const int injected = InjectedFault(seam::FileCall::Open, fullPath)) {
         openError = injected;
         return false;
@@ -93,7 +93,7 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
     }
     // An empty file is not truncated: on some file systems (ext4) a truncation
     // makes the close push the whole new contents towards the disk at once.
-    if (error == 0 && mode == Mode::NewTextOutput && S_ISREG(status.st_mode) &&
+    if (error == 0 && mode == Mode::CreateTruncate && S_ISREG(status.st_mode) &&
         status.st_size > 0 && ::ftruncate(fd, 0) != 0) {
         error = errno;
     }

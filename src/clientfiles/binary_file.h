@@ -17,11 +17,11 @@ class BinaryFile {
 public:
     enum class Mode {
         // Read and write access; the file must exist and keeps its contents.
-        SourceTargetData,
-        // Write access; the file is created, or emptied if it exists. The lock
-        // is taken before the file is emptied, so a file that is open
+        ReadWriteExisting,
+        // Write access only; the file is created, or emptied if it exists. The
+        // lock is taken before the file is emptied, so a file that is open
         // elsewhere is never emptied.
-        NewTextOutput,
+        CreateTruncate,
     };
 
     BinaryFile() = default;

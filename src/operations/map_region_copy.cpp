@@ -24,11 +24,11 @@ std::int8_t ShiftAltitude(std::int8_t altitude, int offZ) {
 
 OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) {
     OperationRun run(ui);
-    BinaryFile* source = run.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData);
+    BinaryFile* source = run.Open(settings.sourceMapPath, BinaryFile::Mode::ReadWriteExisting);
     if (source == nullptr) {
         return run.CannotOpen(kCannotOpenSourceMap);
     }
-    BinaryFile* dest = run.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData);
+    BinaryFile* dest = run.Open(settings.destMapPath, BinaryFile::Mode::ReadWriteExisting);
     if (dest == nullptr) {
         return run.CannotOpen(kCannotOpenDestMap);
     }

@@ -50,11 +50,11 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
 
 OperationOutcome ExportStatics(const CopySettings& settings, UserInterface& ui) {
     OperationRun run(ui);
-    BinaryFile* index = run.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData);
+    BinaryFile* index = run.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting);
     if (index == nullptr) {
         return run.CannotOpen(kCannotOpenStaticsIndex);
     }
-    BinaryFile* data = run.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData);
+    BinaryFile* data = run.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting);
     if (data == nullptr) {
         return run.CannotOpen(kCannotOpenStaticsData);
     }
@@ -63,7 +63,7 @@ OperationOutcome ExportStatics(const CopySettings& settings, UserInterface& ui) 
     if (std::optional<std::string> fault = CheckStaticsFiles(*index, *data, settings)) {
         return run.Refuse(std::move(*fault));
     }
-    BinaryFile* items = run.Open(settings.itemsPath, BinaryFile::Mode::NewTextOutput);
+    BinaryFile* items = run.Open(settings.itemsPath, BinaryFile::Mode::CreateTruncate);
     if (items == nullptr) {
         return run.CannotOpen(kCannotOpenItems);
     }

@@ -124,8 +124,8 @@ std::string CopyInto(const TempDir& dir, const std::string& name, const MapCopy&
     std::filesystem::copy_file(destPath, target, std::filesystem::copy_options::overwrite_existing);
     BinaryFile source;
     BinaryFile dest;
-    EXPECT_TRUE(source.Open(sourcePath, BinaryFile::Mode::SourceTargetData));
-    EXPECT_TRUE(dest.Open(target, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(source.Open(sourcePath, BinaryFile::Mode::ReadWriteExisting));
+    EXPECT_TRUE(dest.Open(target, BinaryFile::Mode::ReadWriteExisting));
     copy(source, dest, settings);
     source.Close();
     dest.Close();
@@ -290,8 +290,8 @@ TEST(MapSpanCopy, LeavesTheBlockColumnsWrittenBeforeAFullDisk) {
     WriteBytes(target, {});
     BinaryFile source;
     BinaryFile dest;
-    ASSERT_TRUE(source.Open(sourcePath, BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(dest.Open(target, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(source.Open(sourcePath, BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(dest.Open(target, BinaryFile::Mode::ReadWriteExisting));
     std::optional<FileException> failure;
     {
         FileSizeLimit limit(kLimit);
@@ -380,9 +380,9 @@ ExportResult RunExport(const TempDir& dir, const StaticsExport& exportStatics,
     BinaryFile index;
     BinaryFile data;
     BinaryFile items;
-    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
-    EXPECT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
-    EXPECT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::NewTextOutput));
+    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting));
+    EXPECT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting));
+    EXPECT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::CreateTruncate));
     ExportResult result;
     try {
         exportStatics(index, data, items, settings);
@@ -521,9 +521,9 @@ TEST(StaticsBlockExport, LeavesWhatReachedTheFileWhenTheDiskFills) {
     BinaryFile index;
     BinaryFile data;
     BinaryFile items;
-    ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::CreateTruncate));
     std::optional<FileException> failure;
     {
         FileSizeLimit fileSizeLimit(limit);
@@ -554,9 +554,9 @@ TEST(StaticsBlockExport, ReportsAFullDeviceByTheItemsFileName) {
     BinaryFile index;
     BinaryFile data;
     BinaryFile items;
-    ASSERT_TRUE(index.Open(dir.File("staidx0.mul"), BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(data.Open(dir.File("statics0.mul"), BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(items.Open("/dev/full", BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(index.Open(dir.File("staidx0.mul"), BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(data.Open(dir.File("statics0.mul"), BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(items.Open("/dev/full", BinaryFile::Mode::CreateTruncate));
     try {
         ExportStaticsByBlock(index, data, items, Rectangle(0, 15, 0, 15, 0, 0, 0));
         FAIL() << "no FileException";
@@ -584,8 +584,8 @@ TEST(ItemScriptBuffer, FormatsSectionsAsTheWorldItemWriterDoes) {
     };
     BinaryFile expected;
     BinaryFile actual;
-    ASSERT_TRUE(expected.Open(dir.File("expected.wsc"), BinaryFile::Mode::NewTextOutput));
-    ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(expected.Open(dir.File("expected.wsc"), BinaryFile::Mode::CreateTruncate));
+    ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::CreateTruncate));
     ItemScriptBuffer buffer(actual, 256);
     for (int pass = 0; pass < 3; ++pass) {
         for (const Item& item : items) {

@@ -138,7 +138,7 @@ TEST_F(MapRegionCopyTest, ColumnsThatWouldLandRightOfTheMapAreSkipped) {
     CopyMapRegion(settings, ui);
 
     BinaryFile result;
-    ASSERT_TRUE(result.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(result.Open(settings.destMapPath, BinaryFile::Mode::ReadWriteExisting));
     EXPECT_EQ(result.Length(), std::uint64_t(CellOffset(6143, 0)) + 3);
     for (int x = 0; x <= 3; ++x) {
         std::uint16_t tileId = 0;
@@ -236,8 +236,8 @@ TEST_F(MapRegionCopyTest, EveryFileIsClosedBeforeAMessageIsShown) {
     ui.onMessage = [&] {
         BinaryFile source;
         BinaryFile dest;
-        reopened = source.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData) &&
-                   dest.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData);
+        reopened = source.Open(settings.sourceMapPath, BinaryFile::Mode::ReadWriteExisting) &&
+                   dest.Open(settings.destMapPath, BinaryFile::Mode::ReadWriteExisting);
     };
     CopyMapRegion(settings, ui);
     ASSERT_EQ(ui.events.size(), 3u);
@@ -254,7 +254,7 @@ TEST_F(MapRegionCopyTest, AFailedWriteEndsTheCopyWithTheFilesClosedAndTheBusyInd
     }
     EXPECT_EQ(ui.events, (Events{"begin", "end"}));
     BinaryFile source;
-    EXPECT_TRUE(source.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(source.Open(settings.sourceMapPath, BinaryFile::Mode::ReadWriteExisting));
 }
 
 }  // namespace

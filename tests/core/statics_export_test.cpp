@@ -250,8 +250,8 @@ TEST_F(StaticsExportTest, DamagedStaticsAreRefusedBeforeTheScriptIsTouched) {
         ui.onMessage = [&] {
             BinaryFile index;
             BinaryFile data;
-            released = index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData) &&
-                       data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData);
+            released = index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting) &&
+                       data.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting);
         };
         ui.events.clear();
         const OperationOutcome outcome = ExportStatics(settings, ui);
@@ -277,7 +277,7 @@ TEST_F(StaticsExportTest, AFailedWriteKeepsTheSectionsBeforeItAndEndsTheBusyIndi
     EXPECT_THROW(ExportStatics(settings, ui), FileException);
     EXPECT_EQ(ui.events, (Events{"begin", "end"}));
     BinaryFile index;
-    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting));
 }
 
 }  // namespace

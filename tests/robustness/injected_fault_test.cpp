@@ -53,7 +53,7 @@ std::set<long> Probes(long count) {
 bool AllReleased(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         BinaryFile file;
-        if (!file.Open(path, BinaryFile::Mode::SourceTargetData)) {
+        if (!file.Open(path, BinaryFile::Mode::ReadWriteExisting)) {
             return false;
         }
     }

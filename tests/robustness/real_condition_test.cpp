@@ -296,7 +296,7 @@ TEST_F(CliConditionTest, AFileAnotherProcessHoldsOpenIsReportedAndLeftAlone) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.held);
         BinaryFile holder;
-        ASSERT_TRUE(holder.Open(row.held, BinaryFile::Mode::SourceTargetData));
+        ASSERT_TRUE(holder.Open(row.held, BinaryFile::Mode::ReadWriteExisting));
         ExpectRefused(row.arguments, row.message, {}, "Resource temporarily unavailable");
     }
 }

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
 #include "ui/dialog_units.h"
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 #include "ui_test_main.h"
 #include "ui_test_support.h"
 
@@ -45,7 +45,7 @@ void VerifyLabelsShowTheirWholeText(QDialog& dialog) {
     }
 }
 
-class AboutTextlessDlg : public CKestrelDlg {
+class AboutTextlessDialog : public MainDialog {
 protected:
     QString AboutMenuText() const override { return QString(); }
 };
@@ -104,7 +104,7 @@ private slots:
     void mainDialogPlacesControlsByTheTemplate() {
         QFETCH(QString, control);
         QFETCH(QRect, units);
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QWidget* widget = FindControl(dialog, control);
         QVERIFY(widget != nullptr);
         const QRect expected =
@@ -119,7 +119,7 @@ private slots:
     }
 
     void mainDialogHasTheTemplatesControlsAndFixedSize() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Kestrel"));
         const QSize size = DialogUnits(dialog.font()).Size(315, 151);
         QCOMPARE(dialog.minimumSize(), size);
@@ -138,7 +138,7 @@ private slots:
     }
 
     void mainDialogOpensWithTheDefaultsAndTheFocusInTheStaticsIndexField() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         const QList<std::pair<SettingsField, QString>> expected = {
             {SettingsField::SourceMapPath, "e:\\ultimaonline\\map0.mul"},
@@ -166,20 +166,20 @@ private slots:
     }
 
     void windowMenuEndsWithASeparatorAndTheAboutItem() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         dialog.show();
         QCOMPARE(ActionTexts(*dialog.WindowMenu()),
                  QStringList({"&Close", "-", "&About Kestrel..."}));
     }
 
     void windowMenuGetsNoAboutItemWhenItsTextIsEmpty() {
-        AboutTextlessDlg dialog;
+        AboutTextlessDialog dialog;
         dialog.show();
         QCOMPARE(ActionTexts(*dialog.WindowMenu()), QStringList({"&Close"}));
     }
 
     void aboutBoxFollowsItsTemplate() {
-        CAboutDlg about;
+        AboutDialog about;
         QVERIFY(ShowActive(about));
         const DialogUnits units(about.font());
         QCOMPARE(about.windowTitle(), QStringLiteral("About Kestrel"));

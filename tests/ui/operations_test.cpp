@@ -14,7 +14,7 @@
 #include "operations/map_region_copy.h"
 #include "operations/statics_export.h"
 #include "support/temp_dir.h"
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui/qt_user_interface.h"
 #include "ui/run_command.h"
@@ -75,7 +75,7 @@ public:
     }
 
     TempDir files;
-    CKestrelDlg dialog;
+    MainDialog dialog;
 };
 
 // Lowers the file-size limit of this process while it lives.
@@ -123,7 +123,7 @@ private slots:
         fixture.Set(SettingsField::OffZ, "1");
         MessageRecorder recorder;
 
-        fixture.Press(CKestrelDlg::kIdCopyMap);
+        fixture.Press(MainDialog::kCopyMapButton);
 
         QVERIFY(recorder.messages.isEmpty());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
@@ -140,7 +140,7 @@ private slots:
         fixture.SetStaticsRectangle();
         MessageRecorder recorder;
 
-        fixture.Press(CKestrelDlg::kIdCopyStatics);
+        fixture.Press(MainDialog::kCopyStaticsButton);
 
         QVERIFY(recorder.messages.isEmpty());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
@@ -157,8 +157,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("failedPath");  // named in the details
         QTest::addColumn<QString>("reason");
-        const int map = CKestrelDlg::kIdCopyMap;
-        const int statics = CKestrelDlg::kIdCopyStatics;
+        const int map = MainDialog::kCopyMapButton;
+        const int statics = MainDialog::kCopyStaticsButton;
         const QString missing = QStringLiteral("No such file or directory");
         const QString held = QStringLiteral("Resource temporarily unavailable");
         QTest::newRow("source map missing")
@@ -236,7 +236,7 @@ private slots:
         {
             // The first section does not fit under the limit.
             FileSizeLimit limit(10);
-            fixture.Press(CKestrelDlg::kIdCopyStatics);
+            fixture.Press(MainDialog::kCopyStaticsButton);
         }
         QCOMPARE(
             recorder.Texts(),
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(fixture.dialog.isVisible());
         QVERIFY(fixture.dialog.isEnabled());
 
-        fixture.Press(CKestrelDlg::kIdCopyStatics);
+        fixture.Press(MainDialog::kCopyStaticsButton);
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(ReadText(fixture.files.File("items.wsc")), kExpectedItems);
     }
@@ -290,7 +290,7 @@ private slots:
     }
 
     void messageBoxIsModalOverTheDialogWithOneOkButton() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         QtUserInterface ui(&dialog);
         QString caption;
@@ -328,7 +328,7 @@ private slots:
     }
 
     void messageDetailsAreOfferedBehindTheDetailsButton() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         QtUserInterface ui(&dialog);
         QString text;

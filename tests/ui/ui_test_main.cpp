@@ -8,21 +8,22 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui_test_main.h"
 
 namespace {
 
 int PrintMessageCaption() {
-    kestrel::CKestrelDlg dialog;
+    kestrel::MainDialog dialog;
     dialog.show();
     QString caption;
     kestrel::SetMessageBoxHook(
         [&caption](const kestrel::ShownMessage& message) { caption = message.caption; });
     dialog.Edit(kestrel::SettingsField::MaxX)->setText(QStringLiteral("x"));
-    dialog.OnCommand(kestrel::CKestrelDlg::kIdCopyMap);
+    dialog.Button(kestrel::MainDialog::kCopyMapButton)->click();
     std::printf("%s\n", qPrintable(caption));
     return caption.isEmpty() ? 1 : 0;
 }

@@ -1,4 +1,4 @@
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
 
 #include <array>
 
@@ -27,11 +27,11 @@ constexpr std::array<ControlTemplate, 5> kAboutControls = {{
 
 }  // namespace
 
-QString CAboutDlg::VersionText() {
+QString AboutDialog::VersionText() {
     return QStringLiteral("Kestrel Version %1.%2").arg(version::kMajor).arg(version::kMinor);
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const std::vector<QWidget*> controls = BuildDialog(*this, QStringLiteral("About Kestrel"),
                                                        kAboutWidth, kAboutHeight, kAboutControls);
     static_cast<QLabel*>(controls[1])->setText(VersionText());
