@@ -12,7 +12,7 @@ class AboutDialog : public QDialog {
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
 
-    // "Kestrel Version 1.0", from the version record.
+    // "Kestrel Version MAJOR.MINOR", from the version record.
     static QString VersionText();
 };
 

@@ -35,7 +35,7 @@ Outcome RunKestrelCli(const std::vector<std::string>& arguments) {
 TEST(CliTest, VersionAndHelpAnswerOnStandardOutput) {
     const Outcome version = RunKestrelCli({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kestrel-cli 1.0.0.1\n");
+    EXPECT_EQ(version.out, "kestrel-cli " KESTREL_VERSION "\n");
 
     const Outcome help = RunKestrelCli({"copy-statics", "--help"});
     EXPECT_EQ(help.status, 0);

@@ -15,7 +15,7 @@ namespace {
 
 // The manual page as it reads, with roff's escaped hyphens ("\-") plain.
 std::string ManualText() {
-    std::string text = test::ReadText(KESTREL_SOURCE_DIR "/docs/kestrel-cli.1");
+    std::string text = test::ReadText(KESTREL_MANUAL_FILE);
     for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
         text.erase(at, 1);
     }
@@ -51,6 +51,17 @@ TEST(ManualPageTest, DocumentsEveryCommandAndEveryOptionThatTheHelpLists) {
         }
     }
     EXPECT_NE(manual.find(".SH EXIT STATUS"), std::string::npos);
+}
+
+TEST(ManualPageTest, NamesTheVersionThatTheProgramReports) {
+    const std::string manual = ManualText();
+    const std::string version = HelpOf({"--version"});  // "kestrel-cli VERSION\n"
+    const std::string number = version.substr(version.find(' ') + 1, version.size() - 13);
+    EXPECT_TRUE(std::regex_search(
+        manual, std::regex("^\\.TH KESTREL-CLI 1 \"(January|February|March|April|May|June|July|"
+                           "August|September|October|November|December) [0-9]{4}\" ")))
+        << manual.substr(0, manual.find('\n'));
+    EXPECT_NE(manual.find("\"Kestrel " + number + "\""), std::string::npos) << number;
 }
 
 // Every field of the settings has its entry under OPTIONS, with the value it

@@ -186,9 +186,16 @@ private slots:
         QCOMPARE(about.minimumSize(), units.Size(235, 55));
         QCOMPARE(about.maximumSize(), units.Size(235, 55));
 
-        QWidget* version = FindControl(about, QStringLiteral("Kestrel Version 1.0"));
+        // The version and the year come from the project's version record.
+        QWidget* version = FindControl(about, QStringLiteral("Kestrel Version %1.%2")
+                                                  .arg(KESTREL_VERSION_MAJOR)
+                                                  .arg(KESTREL_VERSION_MINOR));
         QVERIFY(version != nullptr);
         QCOMPARE(version->pos(), units.Rect(40, 10, 119, 8).topLeft());
+        QWidget* copyright = FindControl(
+            about, QStringLiteral("(C) %1 The Kestrel developers").arg(KESTREL_RELEASE_YEAR));
+        QVERIFY(copyright != nullptr);
+        QCOMPARE(copyright->pos(), units.Rect(40, 25, 119, 8).topLeft());
         VerifyLabelsShowTheirWholeText(about);
 
         auto* ok = about.findChild<QPushButton*>(QStringLiteral("button1"));
