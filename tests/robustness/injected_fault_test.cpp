@@ -106,8 +106,8 @@ bool MayBeLeftOut(FileCall call) {
 // how to run it, and what its files must hold afterwards.
 struct FaultedOperation {
     std::function<std::string(const std::string& role)> pathOf;  // full path of a role's file
-    std::vector<std::string> files;                                // every file it opens
-    std::function<void()> reset;                                   // the files as before a run
+    std::vector<std::string> files;                              // every file it opens
+    std::function<void()> reset;                                 // the files as before a run
     std::function<void()> run;
     std::function<void()> expectWhole;  // after a run without a failure
     // After the nth of count calls of row failed.
