@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "clientfiles/map_file.h"
+#include "operations/settings_exchange.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
@@ -37,10 +38,19 @@ TEST(CliTest, VersionAndHelpAnswerOnStandardOutput) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "kestrel-cli " KESTREL_VERSION "\n");
 
+    // Every option's line, with the default of the settings record.
     const Outcome help = RunKestrelCli({"copy-statics", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--off-z VALUE"), std::string::npos);
-    EXPECT_NE(help.out.find("(default: items.wsc)"), std::string::npos);
+    const CopySettings defaults;
+    for (const FieldDescription& field : kSettingsFields) {
+        const std::size_t line = help.out.find("\n  " + std::string(field.option) + " VALUE ");
+        ASSERT_NE(line, std::string::npos) << field.option;
+        const std::string text = help.out.substr(line + 1, help.out.find('\n', line + 1) - line);
+        EXPECT_NE(text.find(std::string(field.help)), std::string::npos) << text;
+        EXPECT_NE(text.find("(default: " + FieldText(defaults, field.field) + ")"),
+                  std::string::npos)
+            << text;
+    }
     EXPECT_EQ(help.err, "");
 }
 
