@@ -25,6 +25,7 @@
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
 #include "operations/map_span_copy.h"
+#include "oracles/map_cell_copy.h"
 
 extern char** environ;
 
@@ -161,8 +162,8 @@ void CopyRectangle(const std::string& sourcePath, const std::string& destPath,
                    void (*copy)(BinaryFile&, BinaryFile&, const CopySettings&)) {
     BinaryFile source;
     BinaryFile dest;
-    if (!source.Open(sourcePath, BinaryFile::Mode::SourceTargetData) ||
-        !dest.Open(destPath, BinaryFile::Mode::SourceTargetData)) {
+    if (!source.Open(sourcePath, BinaryFile::Mode::ReadWriteExisting) ||
+        !dest.Open(destPath, BinaryFile::Mode::ReadWriteExisting)) {
         throw std::runtime_error("cannot open the map files");
     }
     copy(source, dest, settings);

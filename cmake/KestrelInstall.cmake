@@ -12,9 +12,6 @@
 
 set(KESTREL_APP_ID io.github.kestrel_uo.Kestrel)
 
-# The date of the release that project() names; change the two together.
-set(KESTREL_RELEASE_DATE 2026-12-11)
-
 # The dialog looks for its guide at <bin>/../share/doc/kestrel, so the guide's
 # directory is fixed below the data root rather than named after the project.
 set(KESTREL_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/kestrel)
@@ -23,10 +20,12 @@ set(KESTREL_DESKTOP_FILE ${PROJECT_SOURCE_DIR}/data/desktop/${KESTREL_APP_ID}.de
 set(KESTREL_METAINFO_FILE
     ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_DATAROOTDIR}/metainfo/${KESTREL_APP_ID}.metainfo.xml)
 set(KESTREL_GUIDE_FILE ${PROJECT_SOURCE_DIR}/docs/help_index.html)
-set(KESTREL_MANUAL_FILE ${PROJECT_SOURCE_DIR}/docs/kestrel-cli.1)
+# The manual page carries the version and the release month.
+set(KESTREL_MANUAL_FILE ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_MANDIR}/man1/kestrel-cli.1)
 
 configure_file(${PROJECT_SOURCE_DIR}/data/desktop/${KESTREL_APP_ID}.metainfo.xml.in
                ${KESTREL_METAINFO_FILE} @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/docs/kestrel-cli.1.in ${KESTREL_MANUAL_FILE} @ONLY)
 configure_file(${KESTREL_GUIDE_FILE}
                ${CMAKE_BINARY_DIR}/${KESTREL_INSTALL_DOCDIR}/help_index.html COPYONLY)
 

@@ -1,38 +1,18 @@
 #pragma once
 
-// What the fuzz targets share: a scratch directory on a memory file system,
-// whole-file reads and writes, a user interface that records what it shows,
-// and a check that stops the run loudly.
+// What the fuzz targets add to the test support library: a scratch directory
+// on a memory file system, a check that stops the run loudly, and reading
+// numbers out of the input.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
-
-#include "operations/user_interface.h"
 
 namespace kestrel::fuzz {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // The directory for the files of one input, created once per process under
 // /dev/shm (or the temporary directory) and removed at exit.
 const std::string& ScratchDirectory();
-
-void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size);
-void WriteFile(const std::string& path, const Bytes& bytes);
-void WriteFile(const std::string& path, const std::string& text);
-Bytes ReadFile(const std::string& path);
-
-// Records "begin", "end" and "message: TEXT" in order.
-class RecordingUi : public UserInterface {
-public:
-    void BeginBusy() override { events.push_back("begin"); }
-    void EndBusy() override { events.push_back("end"); }
-    void ShowMessage(const std::string& text) override { events.push_back("message: " + text); }
-
-    std::vector<std::string> events;
-};
 
 // Ends the process with a report when condition does not hold, so that the
 // fuzzer keeps the input that broke it.

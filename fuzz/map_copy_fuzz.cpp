@@ -15,21 +15,18 @@
 
 #include "fuzz_support.h"
 #include "operations/map_region_copy.h"
+#include "support/map_fixture.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
 
-using kestrel::fuzz::Bytes;
 using kestrel::fuzz::Check;
 using kestrel::fuzz::TakeU16;
+using kestrel::test::Bytes;
+using kestrel::test::MapCellPosition;
 
 namespace {
 
 constexpr std::size_t kHeader = 17;
-
-// The byte position of a cell, written out here rather than taken from the
-// library under test.
-std::uint64_t Offset(int x, int y) {
-    return std::uint64_t(x / 8) * 100352 + std::uint64_t(y / 8) * 196 + 4 +
-           std::uint64_t((x % 8) + (y % 8) * 8) * 3;
-}
 
 // Checks the destination file against its old bytes with the changed bytes
 // laid over them and zeros where it grew. The file can reach 77 MB when the
@@ -68,7 +65,7 @@ void CheckDestination(const std::string& path, const Bytes& old,
         for (const auto& [position, value] : changes) {
             expected[static_cast<std::size_t>(position)] = value;
         }
-        Check(kestrel::fuzz::ReadFile(path) == expected,
+        Check(kestrel::test::ReadBytes(path) == expected,
               "the destination differs from the cell-by-cell copy");
         return;
     }
@@ -148,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
             if (toX >= 6144) {
                 break;
             }
-            const std::uint64_t from = Offset(x, y);
-            const std::uint64_t to = Offset(toX, toY);
+            const std::uint64_t from = MapCellPosition(x, y);
+            const std::uint64_t to = MapCellPosition(toX, toY);
             needed = std::max(needed, from + 3);
             grownSize = std::max(grownSize, to + 3);
             if (from + 3 <= source.size()) {
@@ -164,17 +161,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const std::string& directory = fuzz::ScratchDirectory();
     settings.sourceMapPath = directory + "/source-map0.mul";
     settings.destMapPath = directory + "/dest-map0.mul";
-    fuzz::WriteFile(settings.sourceMapPath, source);
-    fuzz::WriteFile(settings.destMapPath, dest);
-    fuzz::RecordingUi ui;
+    test::WriteBytes(settings.sourceMapPath, source);
+    test::WriteBytes(settings.destMapPath, dest);
+    test::RecordingUi ui;
     CopyMapRegion(settings, ui);
 
-    Check(fuzz::ReadFile(settings.sourceMapPath) == source, "the source was changed");
+    Check(test::ReadBytes(settings.sourceMapPath) == source, "the source was changed");
     if (refused) {
         Check(ui.events == std::vector<std::string>{"begin", "end",
                                                     std::string("message: ") + kSourceMapTooShort},
               "a source too short for the rectangle was not refused");
-        Check(fuzz::ReadFile(settings.destMapPath) == dest,
+        Check(test::ReadBytes(settings.destMapPath) == dest,
               "a refused copy changed the destination");
     } else {
         Check(ui.events == std::vector<std::string>{"begin", "end"},

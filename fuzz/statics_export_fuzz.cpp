@@ -11,10 +11,13 @@
 
 #include "fuzz_support.h"
 #include "operations/statics_export.h"
+#include "support/recording_ui.h"
+#include "support/statics_fixture.h"
+#include "support/temp_dir.h"
 
-using kestrel::fuzz::Bytes;
 using kestrel::fuzz::Check;
 using kestrel::fuzz::TakeU16;
+using kestrel::test::Bytes;
 
 namespace {
 
@@ -68,13 +71,10 @@ Outcome Expect(const Bytes& index, const Bytes& data, const kestrel::CopySetting
                     continue;
                 }
                 const int z = static_cast<std::int8_t>(data[record + 4]);
-                outcome.script += "SECTION WORLDITEM " + std::to_string(number) +
-                                  "\r\n{\r\nSERIAL " + std::to_string(0x40000000 + number) +
-                                  "\r\nID " + std::to_string(LoadLe(data, record, 2)) + "\r\nX " +
-                                  std::to_string(s.offX + column - s.minX) + "\r\nY " +
-                                  std::to_string(s.offY + row - s.minY) + "\r\nZ " +
-                                  std::to_string(s.offZ + z) + "\r\nTYPE 255\r\nCOLOR " +
-                                  std::to_string(LoadLe(data, record + 5, 2)) + "\r\n}\r\n";
+                outcome.script += kestrel::test::WorldItemSection(
+                    number, static_cast<int>(LoadLe(data, record, 2)), s.offX + column - s.minX,
+                    s.offY + row - s.minY, s.offZ + z,
+                    static_cast<int>(LoadLe(data, record + 5, 2)));
                 ++number;
             }
         }
@@ -114,16 +114,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     settings.staticsIndexPath = directory + "/staidx0.mul";
     settings.staticsDataPath = directory + "/statics0.mul";
     settings.itemsPath = directory + "/items.wsc";
-    fuzz::WriteFile(settings.staticsIndexPath, index);
-    fuzz::WriteFile(settings.staticsDataPath, data);
+    test::WriteBytes(settings.staticsIndexPath, index);
+    test::WriteBytes(settings.staticsDataPath, data);
     const std::string oldScript = "old script";
-    fuzz::WriteFile(settings.itemsPath, oldScript);
+    test::WriteText(settings.itemsPath, oldScript);
 
     const Outcome expected = Expect(index, data, settings);
-    fuzz::RecordingUi ui;
+    test::RecordingUi ui;
     ExportStatics(settings, ui);
 
-    const Bytes script = fuzz::ReadFile(settings.itemsPath);
+    const Bytes script = test::ReadBytes(settings.itemsPath);
     if (expected.message) {
         Check(
             ui.events == std::vector<std::string>{"begin", "end", "message: " + *expected.message},
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         Check(script == Bytes(expected.script.begin(), expected.script.end()),
               "the script differs from the sections the files hold");
     }
-    Check(fuzz::ReadFile(settings.staticsIndexPath) == index, "the statics index was changed");
-    Check(fuzz::ReadFile(settings.staticsDataPath) == data, "the statics data was changed");
+    Check(test::ReadBytes(settings.staticsIndexPath) == index, "the statics index was changed");
+    Check(test::ReadBytes(settings.staticsDataPath) == data, "the statics data was changed");
     return 0;
 }

@@ -17,8 +17,9 @@
 #include "clientfiles/map_store.h"
 #include "clientfiles/uop_file.h"
 #include "fuzz_support.h"
+#include "support/temp_dir.h"
 
-using kestrel::fuzz::Bytes;
+using kestrel::test::Bytes;
 using kestrel::fuzz::Check;
 
 namespace {
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
               "found by hash");
     }
 
-    fuzz::WriteFile(path, input, size);
+    kestrel::test::WriteBytes(path, Bytes(input, input + size));
     MapStore store;
     try {
         Check(store.Open(path), "the scratch file opens");
@@ -97,6 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
             adler32(adler32(0L, Z_NULL, 0), &want[entry.StoredOffset()], entry.compressedSize));
         StoreU32Le(&want[entry.recordOffset + kUopEntryAdlerOffset], checksum);
     }
-    Check(fuzz::ReadFile(path) == want, "one byte and its entry's checksum change");
+    Check(kestrel::test::ReadBytes(path) == want, "one byte and its entry's checksum change");
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "cli/cli_app.h"
 
 #include <array>
-#include <functional>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -21,61 +20,40 @@ namespace {
 
 constexpr std::string_view kProgram = "kestrel-cli";
 
-struct SettingsOption {
-    std::string_view name;
-    SettingsField field;
-    std::string_view help;
-};
-
-// The options in the order the help lists them.
-constexpr std::array<SettingsOption, 12> kSettingsOptions = {{
-    {"--source-map", SettingsField::SourceMapPath, "map file to copy from"},
-    {"--dest-map", SettingsField::DestMapPath, "existing map file to copy into"},
-    {"--statics-index", SettingsField::StaticsIndexPath, "statics index to read"},
-    {"--statics-data", SettingsField::StaticsDataPath, "statics data to read"},
-    {"--items", SettingsField::ItemsPath, "world-item script to write"},
-    {"--min-x", SettingsField::MinX, "leftmost source column"},
-    {"--max-x", SettingsField::MaxX, "rightmost source column"},
-    {"--min-y", SettingsField::MinY, "top source row"},
-    {"--max-y", SettingsField::MaxY, "bottom source row"},
-    {"--off-x", SettingsField::OffX, "destination column of the left column"},
-    {"--off-y", SettingsField::OffY, "destination row of the top row"},
-    {"--off-z", SettingsField::OffZ, "altitude shift (relative)"},
-}};
-
-const SettingsOption* FindOption(std::string_view name) {
-    for (const SettingsOption& option : kSettingsOptions) {
-        if (option.name == name) {
-            return &option;
+const FieldDescription* FindOption(std::string_view name) {
+    for (const FieldDescription& field : kSettingsFields) {
+        if (field.option == name) {
+            return &field;
         }
     }
     return nullptr;
 }
 
-// Messages go to standard error, prefixed with the program's name; the busy
-// indicator has nothing to show on a terminal.
+// Messages go to standard error, prefixed with the program's name and followed
+// by their details in parentheses; the busy indicator has nothing to show on a
+// terminal.
 class TerminalUserInterface : public UserInterface {
 public:
     explicit TerminalUserInterface(std::ostream& err) : err(err) {}
 
     void BeginBusy() override {}
     void EndBusy() override {}
-    void ShowMessage(const std::string& text) override {
-        err << kProgram << ": " << text << '\n';
-        messageShown = true;
+    void ShowMessage(const std::string& text, const std::string& details) override {
+        err << kProgram << ": " << text;
+        if (!details.empty()) {
+            err << " (" << details << ')';
+        }
+        err << '\n';
     }
-
-    bool MessageShown() const { return messageShown; }
 
 private:
     std::ostream& err;
-    bool messageShown = false;
 };
 
 struct Command {
     std::string_view name;
     std::string_view summary;
-    std::function<void(const CopySettings&, UserInterface&)> run;
+    OperationOutcome (*run)(const CopySettings&, UserInterface&) = nullptr;
     // Set for a command that takes its own arguments rather than the settings
     // options; it returns the exit status.
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
@@ -84,11 +62,9 @@ struct Command {
 const std::array<Command, 3>& Commands() {
     static const std::array<Command, 3> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
-         [](const CopySettings& settings, UserInterface& ui) { CopyMapRegion(settings, ui); },
-         nullptr},
+         CopyMapRegion, nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
-         [](const CopySettings& settings, UserInterface& ui) { ExportStatics(settings, ui); },
-         nullptr},
+         ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
     }};
@@ -112,15 +88,14 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         << "Every option takes one value, as the next argument or after '=' (--off-z=-5);\n"
         << "the value is used as given, even when empty or starting with '-'.\n"
         << "An option left out keeps its default.\n\nOptions:\n";
-    for (const SettingsOption& option : kSettingsOptions) {
-        std::string line = "  " + std::string(option.name) + " VALUE";
+    for (const FieldDescription& field : kSettingsFields) {
+        std::string line = "  " + std::string(field.option) + " VALUE";
         line.resize(26, ' ');
-        out << line << option.help;
-        if (IsIntegerField(option.field)) {
-            const IntegerRange range = RangeOf(option.field);
-            out << ", " << range.minimum << " to " << range.maximum;
+        out << line << field.help;
+        if (field.number != nullptr) {
+            out << ", " << field.range.minimum << " to " << field.range.maximum;
         }
-        out << " (default: " << FieldText(defaults, option.field) << ")\n";
+        out << " (default: " << FieldText(defaults, field.field) << ")\n";
     }
     out << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
@@ -135,7 +110,7 @@ int UsageError(std::ostream& err, const std::string& problem) {
 
 int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
                std::ostream& err) {
-    std::array<std::optional<std::string>, kExchangeOrder.size()> given;
+    std::array<std::optional<std::string>, kFieldCount> given;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
@@ -144,7 +119,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
-        const SettingsOption* option = FindOption(name);
+        const FieldDescription* option = FindOption(name);
         if (option == nullptr) {
             return UsageError(err,
                               "unknown option '" + argument + "' for " + std::string(command.name));
@@ -155,7 +130,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         } else if (at + 1 < arguments.size()) {
             value = arguments[++at];
         } else {
-            return UsageError(err, "option " + std::string(option->name) + " needs a value");
+            return UsageError(err, "option " + std::string(option->option) + " needs a value");
         }
         given[static_cast<std::size_t>(option->field)] = std::move(value);
     }
@@ -169,18 +144,15 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             continue;
         }
         if (const std::optional<std::string> rejection = StoreField(settings, field, *text)) {
-            for (const SettingsOption& option : kSettingsOptions) {
-                if (option.field == field) {
-                    err << kProgram << ": " << option.name << ": " << *rejection << '\n';
-                }
-            }
+            err << kProgram << ": " << DescriptionOf(field).option << ": " << *rejection << '\n';
             return kExitUsage;
         }
     }
 
     TerminalUserInterface ui(err);
     try {
-        command.run(settings, ui);
+        const OperationOutcome outcome = command.run(settings, ui);
+        return outcome.status == OperationStatus::Done ? kExitSuccess : kExitOperationFailed;
     } catch (const FileException& failure) {
         err << kProgram << ": " << failure.what() << '\n';
         return kExitOperationFailed;
@@ -188,7 +160,6 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         err << kProgram << ": Out of memory.\n";
         return kExitOperationFailed;
     }
-    return ui.MessageShown() ? kExitOperationFailed : kExitSuccess;
 }
 
 }  // namespace

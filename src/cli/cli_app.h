@@ -8,7 +8,7 @@ namespace kestrel {
 
 // Exit statuses of kestrel-cli.
 inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitOperationFailed = 1;  // a message from the operation
+inline constexpr int kExitOperationFailed = 1;  // the operation did not end Done
 inline constexpr int kExitUsage = 2;            // bad command line or rejected value
 
 // Runs kestrel-cli on its arguments (without the program name), writing help

@@ -54,41 +54,57 @@ BinaryFile::~BinaryFile() {
 
 bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
     if (descriptor >= 0) {
+        openError = EBUSY;
         return false;
     }
     try {
         fullPath = AbsolutePath(path);
     } catch (...) {
+        openError = ENOMEM;
         return false;
     }
     // O_NONBLOCK keeps a FIFO or device from stalling the open; it is cleared
     // again once the file is held.
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    flags |= mode == Mode::SourceTargetData ? O_RDWR : (O_WRONLY | O_CREAT);
-    if (InjectedFault(seam::FileCall::Open, fullPath) != 0) {
+    flags |= mode == Mode::ReadWriteExisting ? O_RDWR : (O_WRONLY | O_CREAT);
+    if (const int injected = InjectedFault(seam::FileCall::Open, fullPath)) {
+        openError = injected;
         return false;
     }
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
+        openError = errno;
         return false;
     }
+    // The first step that fails sets the reason.
+    int error = 0;
     struct stat status {};
-    bool held = ::fstat(fd, &status) == 0 && !S_ISDIR(status.st_mode) &&
-                ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (held) {
+    if (::fstat(fd, &status) != 0) {
+        error = errno;
+    } else if (S_ISDIR(status.st_mode)) {
+        error = EISDIR;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
         const int current = ::fcntl(fd, F_GETFL);
-        held = current >= 0 && ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK) == 0;
+        if (current < 0 || ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK) != 0) {
+            error = errno;
+        }
     }
     // An empty file is not truncated: on some file systems (ext4) a truncation
     // makes the close push the whole new contents towards the disk at once.
-    if (held && mode == Mode::NewTextOutput && S_ISREG(status.st_mode) && status.st_size > 0) {
-        held = ::ftruncate(fd, 0) == 0;
+    if (error == 0 && mode == Mode::CreateTruncate && S_ISREG(status.st_mode) &&
+        status.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+        error = errno;
     }
-    if (!held) {
+    if (error != 0) {
         ::close(fd);
+        openError = error;
         return false;
     }
     descriptor = fd;
+    openError = 0;
     return true;
 }
 

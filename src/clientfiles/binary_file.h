@@ -17,11 +17,11 @@ class BinaryFile {
 public:
     enum class Mode {
         // Read and write access; the file must exist and keeps its contents.
-        SourceTargetData,
-        // Write access; the file is created, or emptied if it exists. The lock
-        // is taken before the file is emptied, so a file that is open
+        ReadWriteExisting,
+        // Write access only; the file is created, or emptied if it exists. The
+        // lock is taken before the file is emptied, so a file that is open
         // elsewhere is never emptied.
-        NewTextOutput,
+        CreateTruncate,
     };
 
     BinaryFile() = default;
@@ -30,9 +30,13 @@ public:
     BinaryFile& operator=(const BinaryFile&) = delete;
 
     // Opens path, exactly as given (relative to the current directory), in
-    // mode. Returns false when the file cannot be opened; never throws, and
-    // the reason is not kept.
+    // mode. Returns false when the file cannot be opened, and keeps the reason
+    // for OpenError; never throws.
     bool Open(const std::string& path, Mode mode) noexcept;
+
+    // Why the last Open failed, as an errno value (EISDIR for a directory,
+    // EWOULDBLOCK for a file held elsewhere); 0 after a successful one.
+    int OpenError() const noexcept { return openError; }
 
     bool IsOpen() const noexcept { return descriptor >= 0; }
 
@@ -86,6 +90,7 @@ public:
 
 private:
     int descriptor = -1;
+    int openError = 0;
     std::string fullPath;
 };
 

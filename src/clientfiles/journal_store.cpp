@@ -85,7 +85,7 @@ OpenedFiles OpenFiles(const ParsedJournal& parsed, BinaryFile* held,
         const std::string& path =
             givenIdentity && *givenIdentity == file.identity ? *givenPath : file.path;
         auto handle = std::make_unique<BinaryFile>();
-        if (!handle->Open(path, BinaryFile::Mode::SourceTargetData)) {
+        if (!handle->Open(path, BinaryFile::Mode::ReadWriteExisting)) {
             opened.reason = path + " cannot be opened for writing (missing, in use or protected)";
             return opened;
         }
@@ -186,7 +186,7 @@ std::vector<RecoveryOutcome> JournalStore::Recover(
         RecoveryOutcome outcome;
         outcome.journalPath = path;
         BinaryFile journalFile;
-        if (!journalFile.Open(path, BinaryFile::Mode::SourceTargetData)) {
+        if (!journalFile.Open(path, BinaryFile::Mode::ReadWriteExisting)) {
             if (!only) {
                 outcome.result = RecoveryOutcome::Result::InUse;
                 outcome.reason = "another program holds it";
@@ -255,7 +255,7 @@ std::vector<HistoryEntry> JournalStore::ListHistory() const {
     std::vector<HistoryEntry> entries;
     for (const std::string& path : JournalPaths()) {
         BinaryFile journalFile;
-        if (!journalFile.Open(path, BinaryFile::Mode::SourceTargetData)) {
+        if (!journalFile.Open(path, BinaryFile::Mode::ReadWriteExisting)) {
             continue;
         }
         const ParsedJournal parsed = journal::ReadJournal(journalFile, false);
@@ -321,7 +321,7 @@ UndoOutcome JournalStore::UndoNewest(const std::optional<std::string>& path) con
     outcome.result = UndoOutcome::Result::Refused;
     const std::string what = "\"" + outcome.entry->description.summary + "\"";
     BinaryFile journalFile;
-    if (!journalFile.Open(outcome.entry->journalPath, BinaryFile::Mode::SourceTargetData)) {
+    if (!journalFile.Open(outcome.entry->journalPath, BinaryFile::Mode::ReadWriteExisting)) {
         outcome.reason = "its journal " + outcome.entry->journalPath + " is in use";
         return outcome;
     }

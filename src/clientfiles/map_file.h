@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "clientfiles/binary_file.h"
 #include "clientfiles/world_geometry.h"
 
 namespace kestrel {
@@ -24,15 +23,5 @@ inline constexpr std::int64_t kMapFileBytes =
 // Byte offset of cell (x, y) from the start of the file. x must lie in
 // 0..6143 and y in 0..4095; neither is checked.
 std::int32_t CellOffset(int x, int y);
-
-// Reads cell (x, y): one seek and two reads. A byte that lies past the end of
-// the file is not delivered, and the part of tileId or altitude it belongs to
-// keeps its previous value. Throws FileException when the system refuses.
-void ReadMapCell(BinaryFile& file, int x, int y, std::uint16_t& tileId, std::int8_t& altitude);
-
-// Writes cell (x, y): one seek and two writes, the tile number low byte first,
-// then the altitude. A cell past the end lengthens the file to end with it.
-// Throws FileException when a write fails or comes up short.
-void WriteMapCell(BinaryFile& file, int x, int y, std::uint16_t tileId, std::int8_t altitude);
 
 }  // namespace kestrel

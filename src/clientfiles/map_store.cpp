@@ -49,7 +49,7 @@ MapStore::~MapStore() {
 }
 
 bool MapStore::Open(const std::string& path, const MapStoreOptions& options) {
-    if (file.IsOpen() || !file.Open(path, BinaryFile::Mode::SourceTargetData)) {
+    if (file.IsOpen() || !file.Open(path, BinaryFile::Mode::ReadWriteExisting)) {
         return false;
     }
     try {

@@ -1,9 +1,8 @@
 #include "clientfiles/static_index_bands.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "clientfiles/byte_order.h"
+#include "clientfiles/file_exception.h"
 
 namespace kestrel {
 
@@ -15,13 +14,12 @@ constexpr std::size_t kBandBytes = std::size_t{1} << 20;
 
 StaticIndexBands::StaticIndexBands(BinaryFile& index, int firstBx, int lastBx, int firstBy,
                                    int lastBy)
-    : index(index), firstBx(firstBx), lastBy(lastBy) {
-    const auto columns = static_cast<std::size_t>(std::max(1, lastBx - firstBx + 1));
+    : index(index), firstBx(firstBx), lastBy(lastBy), columns(std::max(1, lastBx - firstBx + 1)) {
+    const auto columnCount = static_cast<std::size_t>(columns);
     const auto rows = static_cast<std::size_t>(std::max(1, lastBy - firstBy + 1));
-    const std::size_t fitting = kBandBytes / (columns * kStaticIndexEntryBytes);
+    const std::size_t fitting = kBandBytes / (columnCount * kStaticIndexEntryBytes);
     bandRows = static_cast<int>(std::clamp<std::size_t>(fitting, 1, rows));
-    bytes.resize(columns * static_cast<std::size_t>(bandRows) * kStaticIndexEntryBytes);
-    delivered.resize(columns);
+    bytes.resize(columnCount * static_cast<std::size_t>(bandRows) * kStaticIndexEntryBytes);
 }
 
 void StaticIndexBands::LoadBand(int by) {
@@ -30,42 +28,29 @@ void StaticIndexBands::LoadBand(int by) {
     const std::size_t columnBytes = static_cast<std::size_t>(bandRows) * kStaticIndexEntryBytes;
     const std::size_t wanted =
         static_cast<std::size_t>(bandLast - bandFirst + 1) * kStaticIndexEntryBytes;
-    for (std::size_t column = 0; column < delivered.size(); ++column) {
-        index.Seek(StaticIndexOffset(firstBx + static_cast<int>(column), bandFirst));
-        delivered[column] = index.Read(bytes.data() + column * columnBytes, wanted);
+    for (int column = 0; column < columns; ++column) {
+        index.Seek(StaticIndexOffset(firstBx + column, bandFirst));
+        if (index.Read(bytes.data() + static_cast<std::size_t>(column) * columnBytes, wanted) !=
+            wanted) {
+            bandLast = -1;
+            throw FileException(FileErrorCause::EndOfFile, std::string());
+        }
     }
 }
 
-void StaticIndexBands::Read(int bx, int by, StaticIndexEntry& entry) {
+StaticIndexEntry StaticIndexBands::Read(int bx, int by) {
     if (by < bandFirst || by > bandLast) {
         LoadBand(by);
     }
-    const auto column = static_cast<std::size_t>(bx - firstBx);
-    const std::size_t at = static_cast<std::size_t>(by - bandFirst) * kStaticIndexEntryBytes;
-    const std::size_t got = delivered[column] > at ? std::min<std::size_t>(delivered[column] - at,
-                                                                           kStaticIndexEntryBytes)
-                                                   : 0;
-    std::uint8_t entryBytes[kStaticIndexEntryBytes];
-    StoreU32Le(entryBytes, static_cast<std::uint32_t>(entry.lookup));
-    StoreU32Le(entryBytes + 4, entry.length);
-    StoreU32Le(entryBytes + 8, entry.extra);
-    std::memcpy(
-        entryBytes,
-        bytes.data() + column * static_cast<std::size_t>(bandRows) * kStaticIndexEntryBytes + at,
-        got);
-    entry = DecodeStaticIndexEntry(entryBytes);
+    return DecodeStaticIndexEntry(Peek(bx, by));
 }
 
 const std::uint8_t* StaticIndexBands::Peek(int bx, int by) const {
-    if (by < bandFirst || by > bandLast || bx < firstBx ||
-        bx - firstBx >= static_cast<int>(delivered.size())) {
+    if (by < bandFirst || by > bandLast || bx < firstBx || bx - firstBx >= columns) {
         return nullptr;
     }
     const auto column = static_cast<std::size_t>(bx - firstBx);
     const std::size_t at = static_cast<std::size_t>(by - bandFirst) * kStaticIndexEntryBytes;
-    if (delivered[column] < at + kStaticIndexEntryBytes) {
-        return nullptr;
-    }
     return bytes.data() + column * static_cast<std::size_t>(bandRows) * kStaticIndexEntryBytes + at;
 }
 

@@ -18,16 +18,15 @@ class StaticIndexBands {
 public:
     StaticIndexBands(BinaryFile& index, int firstBx, int lastBx, int firstBy, int lastBy);
 
-    // Reads the entry of block (bx, by), which must lie in the rectangle, with
-    // the result of ReadStaticIndexEntry(index, bx, by, entry): a lookup of -1
-    // sets length to 0, and bytes of the entry past the end of the index are
-    // not delivered, so the fields they belong to keep their previous bytes.
-    // Reads the band of by when it is not held. Throws FileException when a
-    // read fails.
-    void Read(int bx, int by, StaticIndexEntry& entry);
+    // The entry of block (bx, by), which must lie in the rectangle, decoded as
+    // DecodeStaticIndexEntry does (a lookup of -1 sets length to 0). Reads the
+    // band of by when it is not held. The index must hold every entry of the
+    // rectangle (the export checks its length first); throws FileException
+    // (past its end) when it does not, or when a read fails.
+    StaticIndexEntry Read(int bx, int by);
 
-    // The on-disk bytes of the entry of block (bx, by) when its band is held
-    // and the index holds the whole entry; otherwise null. Reads nothing.
+    // The on-disk bytes of the entry of block (bx, by) when its band is held;
+    // otherwise null. Reads nothing.
     const std::uint8_t* Peek(int bx, int by) const;
 
 private:
@@ -39,8 +38,8 @@ private:
     int bandRows;       // block rows per band
     int bandFirst = 0;  // block rows of the band held
     int bandLast = -1;
-    std::vector<std::uint8_t> bytes;     // the band, block column by block column
-    std::vector<std::size_t> delivered;  // bytes read for each block column of the band
+    int columns;
+    std::vector<std::uint8_t> bytes;  // the band, block column by block column
 };
 
 }  // namespace kestrel

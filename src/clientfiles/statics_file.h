@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "clientfiles/binary_file.h"
 #include "clientfiles/world_geometry.h"
 
 namespace kestrel {
@@ -42,17 +41,8 @@ inline constexpr std::uint64_t StaticRecordCount(std::uint32_t length) {
     return (std::uint64_t{length} + kStaticRecordBytes - 1) / kStaticRecordBytes;
 }
 
-// Reads the entry of block (bx, by) in one read. A lookup of -1 sets length to
-// 0. Bytes past the end of the index are not delivered; the fields they belong
-// to keep their previous bytes. Throws FileException when the system refuses.
-void ReadStaticIndexEntry(BinaryFile& index, int bx, int by, StaticIndexEntry& entry);
-
-// Reads the record at byte position of the data file in five reads (tileId,
-// x, y, z, hue). Bytes past the end are not delivered and keep their previous
-// values. Throws FileException for a negative position or a refused read.
-void ReadStaticRecord(BinaryFile& data, std::int64_t position, StaticRecord& record);
-
-// Decodes an entry or a record from its on-disk bytes.
+// Decodes an entry (a lookup of -1 sets length to 0) or a record from its
+// on-disk bytes.
 StaticIndexEntry DecodeStaticIndexEntry(const std::uint8_t* bytes);
 StaticRecord DecodeStaticRecord(const std::uint8_t* bytes);
 

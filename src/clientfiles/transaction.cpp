@@ -152,11 +152,11 @@ void Transaction::Flush() {
         // Created write-only, then held for reading too: a rollback reads the
         // old bytes back from it.
         BinaryFile created;
-        if (!created.Open(unsealedPath, BinaryFile::Mode::NewTextOutput)) {
+        if (!created.Open(unsealedPath, BinaryFile::Mode::CreateTruncate)) {
             throw FileException(FileErrorCause::AccessDenied, unsealedPath);
         }
         created.Close();
-        if (!journalFile.Open(unsealedPath, BinaryFile::Mode::SourceTargetData)) {
+        if (!journalFile.Open(unsealedPath, BinaryFile::Mode::ReadWriteExisting)) {
             throw FileException(FileErrorCause::AccessDenied, unsealedPath);
         }
     }
@@ -249,7 +249,7 @@ void Transaction::Rollback() {
             return;
         }
         if (!journalFile.IsOpen() &&
-            !journalFile.Open(journalPath, BinaryFile::Mode::SourceTargetData)) {
+            !journalFile.Open(journalPath, BinaryFile::Mode::ReadWriteExisting)) {
             throw FileException(FileErrorCause::AccessDenied, journalPath);
         }
         const journal::ParsedJournal parsed = journal::ReadJournal(journalFile, true);

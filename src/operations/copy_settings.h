@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "operations/world_item_writer.h"
-
 namespace kestrel {
+
+// The serial of the first section of an items script unless another is asked for.
+inline constexpr int kDefaultFirstSerial = 0x40000000;
 
 // What both operations work from: five paths, the source rectangle (both ends
 // included) and the destination corner and altitude shift. Columns are cell

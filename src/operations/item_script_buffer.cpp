@@ -7,8 +7,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "operations/world_item_writer.h"
-
 namespace kestrel {
 
 namespace {
@@ -89,6 +87,11 @@ void CountUp(char* text, int& length) {
 }
 
 }  // namespace
+
+int WorldItemSerial(int index, int firstSerial) {
+    return static_cast<int>(static_cast<std::uint32_t>(index) +
+                            static_cast<std::uint32_t>(firstSerial));
+}
 
 void ItemScriptBuffer::NumberTexts::Format(int value, int firstSerial) {
     number = value;

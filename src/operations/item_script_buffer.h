@@ -8,14 +8,21 @@
 #include <thread>
 
 #include "clientfiles/binary_file.h"
-#include "operations/world_item_writer.h"
+#include "operations/copy_settings.h"
 
 namespace kestrel {
 
+// The serial of the section with the given index: firstSerial + index in
+// 32-bit arithmetic that wraps around.
+int WorldItemSerial(int index, int firstSerial = kDefaultFirstSerial);
+
 // Collects world-item sections in memory and writes them to the items script
-// in large writes. The bytes that reach the file are exactly those that
-// WriteWorldItem would write for the same calls, in the same order, up to the
-// first failed write; nothing is written after it.
+// in large writes. Each section is ten CR LF-terminated lines,
+//   SECTION WORLDITEM <index> / { / SERIAL <WorldItemSerial(index, firstSerial)> /
+//   ID <tileId> / X <x> / Y <y> / Z <z> / TYPE 255 / COLOR <hue> / }
+// with the values in plain signed decimal. The sections reach the file in the
+// order they were appended, up to the first failed write; nothing is written
+// after it.
 //
 // Two buffers take turns: while a full one is written out by a helper thread
 // (started at the first full buffer; where none can be started, the caller
@@ -37,8 +44,8 @@ public:
     ItemScriptBuffer(const ItemScriptBuffer&) = delete;
     ItemScriptBuffer& operator=(const ItemScriptBuffer&) = delete;
 
-    // Adds the section of WriteWorldItem(items, x, y, z, tileId, hue, index,
-    // firstSerial).
+    // Adds the section of the item at (x, y, z) with the given tile, hue and
+    // section number.
     // When the buffer is full it goes to the file first. Throws FileException
     // (naming the items file) when a write has failed; the sections not yet
     // written are then dropped.

@@ -4,6 +4,7 @@
 
 #include "clientfiles/map_file.h"
 #include "operations/map_span_copy.h"
+#include "operations/operation_run.h"
 
 namespace kestrel {
 
@@ -21,48 +22,26 @@ std::int8_t ShiftAltitude(std::int8_t altitude, int offZ) {
     return static_cast<std::int8_t>(static_cast<std::uint8_t>(sum & 0xFFu));
 }
 
-void CopyMapCellByCell(BinaryFile& source, BinaryFile& dest, const CopySettings& settings) {
-    const MapCopyRange range = ClipMapCopy(settings);
-    std::uint16_t tileId = 0;
-    std::int8_t altitude = 0;
-    for (int y = range.firstY; y <= range.lastY; ++y) {
-        for (int x = range.firstX; x <= range.lastX; ++x) {
-            ReadMapCell(source, x, y, tileId, altitude);
-            WriteMapCell(dest, DestinationColumn(settings, x), DestinationRow(settings, y), tileId,
-                         ShiftAltitude(altitude, settings.offZ));
-        }
+OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) {
+    OperationRun run(ui);
+    BinaryFile* source = run.Open(settings.sourceMapPath, BinaryFile::Mode::ReadWriteExisting);
+    if (source == nullptr) {
+        return run.CannotOpen(kCannotOpenSourceMap);
     }
-}
-
-void CopyMapRegion(const CopySettings& settings, UserInterface& ui) {
-    BusyIndicator busy(ui);
-    BinaryFile source;
-    if (!source.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData)) {
-        busy.End();
-        ui.ShowMessage(kCannotOpenSourceMap);
-        return;
-    }
-    BinaryFile dest;
-    if (!dest.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData)) {
-        source.Close();
-        busy.End();
-        ui.ShowMessage(kCannotOpenDestMap);
-        return;
+    BinaryFile* dest = run.Open(settings.destMapPath, BinaryFile::Mode::ReadWriteExisting);
+    if (dest == nullptr) {
+        return run.CannotOpen(kCannotOpenDestMap);
     }
     // A source that lacks cells of the rectangle would have stale values
-    // written in their place; refuse before anything is written.
+    // written in their place; refuse before anything is written. The last
+    // cell of the rectangle in file order is its bottom-right one.
     const MapCopyRange range = ClipMapCopy(settings);
     if (!range.IsEmpty() &&
-        source.Length() < std::uint64_t(CellOffset(range.lastX, range.lastY)) + kMapCellBytes) {
-        source.Close();
-        dest.Close();
-        busy.End();
-        ui.ShowMessage(kSourceMapTooShort);
-        return;
+        source->Length() < std::uint64_t(CellOffset(range.lastX, range.lastY)) + kMapCellBytes) {
+        return run.Refuse(kSourceMapTooShort);
     }
-    CopyMapSpans(source, dest, settings);
-    source.Close();
-    dest.Close();
+    CopyMapSpans(*source, *dest, settings);
+    return run.Done();
 }
 
 }  // namespace kestrel

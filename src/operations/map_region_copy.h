@@ -4,6 +4,7 @@
 
 #include "clientfiles/binary_file.h"
 #include "operations/copy_settings.h"
+#include "operations/operation_outcome.h"
 #include "operations/user_interface.h"
 
 namespace kestrel {
@@ -33,15 +34,12 @@ std::int8_t ShiftAltitude(std::int8_t altitude, int offZ);
 // Copies the rectangle of settings from sourceMapPath into the existing file
 // at destMapPath, its corner (minX, minY) landing on (offX, offY), every
 // altitude shifted by offZ. Cells that would land right of or below the map
-// are skipped. Shows the busy indicator throughout, and a message through ui
-// when a file cannot be opened or the source does not hold every cell the
-// rectangle reads (then nothing is written). Throws FileException when a seek,
-// read, write or close fails; cells written before stay written.
-void CopyMapRegion(const CopySettings& settings, UserInterface& ui);
-
-// The copy loop alone, cell by cell: one ReadMapCell and one WriteMapCell per
-// cell, rows top to bottom, each row left to right. The reference for faster
-// copies.
-void CopyMapCellByCell(BinaryFile& source, BinaryFile& dest, const CopySettings& settings);
+// are skipped. Shows the busy indicator throughout. Returns how it ended: Done;
+// FileError when a file cannot be opened, Refused when the source does not
+// hold every cell the rectangle reads (both with the message shown through ui
+// after the files are closed and the busy indicator has ended; nothing is
+// written). Throws FileException when a seek, read, write or close fails;
+// cells written before stay written.
+OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui);
 
 }  // namespace kestrel

@@ -40,9 +40,10 @@ public:
     static constexpr std::size_t kRowBytes = std::size_t{kBlockSize} * kMapCellBytes;
 
     // The column's blocks, read when they are not held yet, followed by a
-    // row's worth of zeros, so that a whole row can be read from any cell. A source that
-    // ends inside them delivers less; the caller has made sure that the cells
-    // it uses are all before the end.
+    // row's worth of zeros, so that a whole row can be read from any cell.
+    // The last block of the map's last column may end the file early: only
+    // the cells up to the rectangle's last row must be there, and the caller
+    // has checked that they are.
     const std::uint8_t* Load(int blockColumn) {
         Slot& slot = slots[blockColumn & 1];
         if (slot.blockColumn != blockColumn) {
@@ -122,13 +123,6 @@ void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& sett
     if (range.IsEmpty()) {
         return;
     }
-    // The last cell of the rectangle in file order is its bottom-right one.
-    if (source.Length() <
-        static_cast<std::uint64_t>(CellOffset(range.lastX, range.lastY)) + kMapCellBytes) {
-        CopyMapCellByCell(source, dest, settings);
-        return;
-    }
-
     const int firstDx = DestinationColumn(settings, range.firstX);
     const int lastDx = DestinationColumn(settings, range.lastX);
     const int firstDy = DestinationRow(settings, range.firstY);
@@ -149,9 +143,9 @@ void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& sett
         const int lowDx = std::max(firstDx, blockColumn * kBlockSize);
         const int highDx = std::min(lastDx, blockColumn * kBlockSize + kBlockSize - 1);
         // From the first cell to the last cell written in this block column:
-        // writing the span back never lengthens the file past a cell the
-        // cell-by-cell copy writes, and the bytes in between that lie past the
-        // old end read back as zeros, as a gap in the file does.
+        // writing the span back never lengthens the file past a cell that is
+        // copied, and the bytes in between that lie past the old end read back
+        // as zeros, as a gap in the file does.
         const std::int64_t spanStart = CellOffset(lowDx, firstDy);
         const std::int64_t spanEnd = std::int64_t{CellOffset(highDx, lastDy)} + kMapCellBytes;
         const auto spanBytes = static_cast<std::size_t>(spanEnd - spanStart);

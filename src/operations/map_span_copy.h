@@ -5,19 +5,20 @@
 
 namespace kestrel {
 
-// Copies the rectangle of settings from source into dest with the same result,
-// byte for byte, as CopyMapCellByCell: the same cells, clipped at the map's
-// right and bottom edges, altitudes shifted by offZ, and a destination shorter
-// than the map grown to end with the last cell written when that lies past its
-// old end. Block headers and cells outside the rectangle keep their bytes.
+// Copies the rectangle of settings from source into dest, cells landing right
+// of or below the map left out, altitudes shifted by offZ (8-bit wrap), and a
+// destination shorter than the map grown to end with the last cell written
+// when that lies past its old end. Block headers and cells outside the
+// rectangle keep their bytes, and the result is the same as that of writing
+// the cells one by one, rows top to bottom, in any order.
 //
 // Works one destination block column at a time: the column's span of the
 // destination (at most 100,352 bytes) is read, its cells are filled in from at
 // most two source block columns read whole, and the span is written back in one
 // write. Memory stays under 300 KiB whatever the rectangle.
 //
-// A source too short for the rectangle is copied cell by cell, so that the
-// cells it lacks come out as the cell-by-cell copy writes them.
+// The source must hold every cell that the rectangle reads: CopyMapRegion
+// checks that before it calls this.
 //
 // Throws FileException when a seek, read or write fails; the block columns
 // written before stay written, nothing is rolled back.

@@ -90,7 +90,7 @@ void WriteSampleRadarColors(const std::filesystem::path& directory) {
     const std::filesystem::path path = directory / kRadarColorsName;
     BinaryFile file;
     errno = 0;
-    if (!file.Open(path.string(), BinaryFile::Mode::NewTextOutput)) {
+    if (!file.Open(path.string(), BinaryFile::Mode::CreateTruncate)) {
         const int error = errno;
         std::string text = "cannot create " + path.string();
         if (error != 0) {

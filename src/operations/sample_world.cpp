@@ -455,7 +455,7 @@ std::uint32_t AppendBlockStatics(std::uint32_t seed, const LandStrip& land, int 
 
 void OpenForWriting(BinaryFile& file, const std::filesystem::path& path) {
     errno = 0;
-    if (!file.Open(path.string(), BinaryFile::Mode::NewTextOutput)) {
+    if (!file.Open(path.string(), BinaryFile::Mode::CreateTruncate)) {
         const int error = errno;
         std::string text = "cannot create " + path.string();
         if (error != 0) {

@@ -16,69 +16,24 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Settings is CopySettings or const CopySettings; the member keeps its constness.
-template <class Settings>
-auto PathMember(Settings& settings, SettingsField field) -> decltype(&settings.itemsPath) {
-    switch (field) {
-        case SettingsField::SourceMapPath:
-            return &settings.sourceMapPath;
-        case SettingsField::StaticsIndexPath:
-            return &settings.staticsIndexPath;
-        case SettingsField::StaticsDataPath:
-            return &settings.staticsDataPath;
-        case SettingsField::DestMapPath:
-            return &settings.destMapPath;
-        case SettingsField::ItemsPath:
-            return &settings.itemsPath;
-        default:
-            return nullptr;
-    }
-}
-
-template <class Settings>
-auto IntegerMember(Settings& settings, SettingsField field) -> decltype(&settings.offZ) {
-    switch (field) {
-        case SettingsField::MaxX:
-            return &settings.maxX;
-        case SettingsField::MinX:
-            return &settings.minX;
-        case SettingsField::OffX:
-            return &settings.offX;
-        case SettingsField::MaxY:
-            return &settings.maxY;
-        case SettingsField::MinY:
-            return &settings.minY;
-        case SettingsField::OffY:
-            return &settings.offY;
-        case SettingsField::OffZ:
-            return &settings.offZ;
-        default:
-            return nullptr;
-    }
-}
-
 }  // namespace
 
+const FieldDescription& DescriptionOf(SettingsField field) {
+    for (const FieldDescription& row : kSettingsFields) {
+        if (row.field == field) {
+            return row;
+        }
+    }
+    // Unreachable: every field has its row.
+    return kSettingsFields.front();
+}
+
 bool IsIntegerField(SettingsField field) {
-    CopySettings probe;
-    return IntegerMember(probe, field) != nullptr;
+    return DescriptionOf(field).number != nullptr;
 }
 
 IntegerRange RangeOf(SettingsField field) {
-    switch (field) {
-        case SettingsField::MaxX:
-        case SettingsField::MinX:
-        case SettingsField::OffX:
-            return {0, 6143};
-        case SettingsField::MaxY:
-        case SettingsField::MinY:
-        case SettingsField::OffY:
-            return {0, 4095};
-        case SettingsField::OffZ:
-            return {-256, 256};
-        default:
-            return {0, 0};
-    }
+    return DescriptionOf(field).range;
 }
 
 std::string IntegerRangeMessage(IntegerRange range) {
@@ -123,28 +78,28 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
 
 std::optional<std::string> StoreField(CopySettings& settings, SettingsField field,
                                       std::string_view text) {
-    if (std::string* path = PathMember(settings, field)) {
-        path->assign(text);
+    const FieldDescription& description = DescriptionOf(field);
+    if (description.path != nullptr) {
+        (settings.*description.path).assign(text);
         return std::nullopt;
     }
-    int* number = IntegerMember(settings, field);
     const std::optional<std::int32_t> value = ParseInteger(text);
     if (!value) {
         return std::string(kIntegerSyntaxMessage);
     }
-    *number = *value;
-    const IntegerRange range = RangeOf(field);
-    if (*value < range.minimum || *value > range.maximum) {
-        return IntegerRangeMessage(range);
+    settings.*description.number = *value;
+    if (*value < description.range.minimum || *value > description.range.maximum) {
+        return IntegerRangeMessage(description.range);
     }
     return std::nullopt;
 }
 
 std::string FieldText(const CopySettings& settings, SettingsField field) {
-    if (const std::string* path = PathMember(settings, field)) {
-        return *path;
+    const FieldDescription& description = DescriptionOf(field);
+    if (description.path != nullptr) {
+        return settings.*description.path;
     }
-    return std::to_string(*IntegerMember(settings, field));
+    return std::to_string(settings.*description.number);
 }
 
 }  // namespace kestrel

@@ -1,10 +1,12 @@
 #pragma once
 
 // The rules by which typed texts become CopySettings values, shared by every
-// front end: the twelve fields in their exchange order, the integer syntax,
-// the ranges and the two rejection messages.
+// front end: the twelve fields described once, in one table, with their
+// exchange order, ranges, command-line options and dialog controls; the
+// integer syntax and the two rejection messages.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +16,8 @@
 
 namespace kestrel {
 
+// The name by which code refers to a field. Its value indexes arrays that
+// hold something per field; the table below says everything else.
 enum class SettingsField {
     SourceMapPath,
     StaticsIndexPath,
@@ -29,27 +33,87 @@ enum class SettingsField {
     ItemsPath,
 };
 
-// The order in which the fields are taken and checked; the first rejected
-// field stops the exchange, so this order decides which error is reported.
-inline constexpr std::array<SettingsField, 12> kExchangeOrder = {
-    SettingsField::SourceMapPath,
-    SettingsField::StaticsIndexPath,
-    SettingsField::StaticsDataPath,
-    SettingsField::DestMapPath,
-    SettingsField::MaxX,
-    SettingsField::MinX,
-    SettingsField::OffX,
-    SettingsField::MaxY,
-    SettingsField::MinY,
-    SettingsField::OffY,
-    SettingsField::OffZ,
-    SettingsField::ItemsPath,
-};
-
 struct IntegerRange {
     int minimum;
     int maximum;
 };
+
+// One field of the settings: where it lives and how each front end shows it.
+// A field is either a path (path set, number null) or an integer (number set,
+// path null) with its accepted range.
+struct FieldDescription {
+    SettingsField field;
+    // Position in the order in which the values are taken and checked: the
+    // first rejected one stops the exchange, so this order decides which
+    // rejection is reported.
+    int exchangePosition;
+    std::string CopySettings::*path;
+    int CopySettings::*number;
+    IntegerRange range;       // integers only, both ends included
+    std::string_view option;  // kestrel-cli's option
+    std::string_view help;    // its line in kestrel-cli's help
+    int controlId;            // the dialog's edit control
+};
+
+// Every field, in the order kestrel-cli's help and manual list them.
+inline constexpr std::array<FieldDescription, 12> kSettingsFields = {{
+    {SettingsField::SourceMapPath, 0, &CopySettings::sourceMapPath, nullptr, {0, 0},
+     "--source-map", "map file to copy from", 1002},
+    {SettingsField::DestMapPath, 3, &CopySettings::destMapPath, nullptr, {0, 0}, "--dest-map",
+     "existing map file to copy into", 1005},
+    {SettingsField::StaticsIndexPath, 1, &CopySettings::staticsIndexPath, nullptr, {0, 0},
+     "--statics-index", "statics index to read", 1000},
+    {SettingsField::StaticsDataPath, 2, &CopySettings::staticsDataPath, nullptr, {0, 0},
+     "--statics-data", "statics data to read", 1001},
+    {SettingsField::ItemsPath, 11, &CopySettings::itemsPath, nullptr, {0, 0}, "--items",
+     "world-item script to write", 1003},
+    {SettingsField::MinX, 5, nullptr, &CopySettings::minX, {0, 6143}, "--min-x",
+     "leftmost source column", 1008},
+    {SettingsField::MaxX, 4, nullptr, &CopySettings::maxX, {0, 6143}, "--max-x",
+     "rightmost source column", 1012},
+    {SettingsField::MinY, 8, nullptr, &CopySettings::minY, {0, 4095}, "--min-y", "top source row",
+     1011},
+    {SettingsField::MaxY, 7, nullptr, &CopySettings::maxY, {0, 4095}, "--max-y",
+     "bottom source row", 1013},
+    {SettingsField::OffX, 6, nullptr, &CopySettings::offX, {0, 6143}, "--off-x",
+     "destination column of the left column", 1014},
+    {SettingsField::OffY, 9, nullptr, &CopySettings::offY, {0, 4095}, "--off-y",
+     "destination row of the top row", 1015},
+    {SettingsField::OffZ, 10, nullptr, &CopySettings::offZ, {-256, 256}, "--off-z",
+     "altitude shift (relative)", 1016},
+}};
+
+inline constexpr std::size_t kFieldCount = kSettingsFields.size();
+
+// The description of field.
+const FieldDescription& DescriptionOf(SettingsField field);
+
+namespace detail {
+
+// The fields sorted by exchange position; fails to compile unless every field
+// has one row and the positions are 0..kFieldCount-1.
+constexpr std::array<SettingsField, kFieldCount> ExchangeOrder() {
+    std::array<SettingsField, kFieldCount> order{};
+    std::array<bool, kFieldCount> placed{};
+    std::array<bool, kFieldCount> described{};
+    for (const FieldDescription& row : kSettingsFields) {
+        const auto position = static_cast<std::size_t>(row.exchangePosition);
+        const auto index = static_cast<std::size_t>(row.field);
+        if (position >= kFieldCount || placed[position] || index >= kFieldCount ||
+            described[index] || (row.path == nullptr) == (row.number == nullptr)) {
+            throw "every field needs exactly one row, with its own exchange position";
+        }
+        placed[position] = true;
+        described[index] = true;
+        order[position] = row.field;
+    }
+    return order;
+}
+
+}  // namespace detail
+
+// The fields in exchange order.
+inline constexpr std::array<SettingsField, kFieldCount> kExchangeOrder = detail::ExchangeOrder();
 
 inline constexpr const char* kIntegerSyntaxMessage = "Please enter an integer.";
 

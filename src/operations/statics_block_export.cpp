@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -36,16 +35,6 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // How many blocks ahead of the walk the records are asked for.
 constexpr int kPrefetchDistance = 4;
 
-// Gives the bytes of records that a read did not deliver the values that the
-// record-by-record reads leave there: each such byte keeps the value of the
-// same byte of the record before, the first record's those of previous.
-void FillUndelivered(std::uint8_t* records, std::size_t delivered, std::size_t total,
-                     const std::uint8_t* previous) {
-    for (std::size_t at = delivered; at < total; ++at) {
-        records[at] = at >= kStaticRecordBytes ? records[at - kStaticRecordBytes] : previous[at];
-    }
-}
-
 // The records of the visited blocks. Statics data is usually stored in block
 // number order, so the records of the blocks down one block column follow one
 // another in the file; each block column of the rectangle keeps a window that
@@ -75,7 +64,7 @@ public:
         const std::uint64_t total = StaticRecordCount(entry.length) * kStaticRecordBytes;
         if (total <= windowBytes) {
             const std::uint8_t* records = Fetch(windows[column], entry.lookup, total);
-            Deliver(records, static_cast<std::size_t>(total), visit);
+            visit(records, static_cast<std::size_t>(total) / kStaticRecordBytes);
             return;
         }
         if (!chunk) {
@@ -85,9 +74,8 @@ public:
             const auto size =
                 static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, total - offset));
             data.Seek(std::int64_t{entry.lookup} + static_cast<std::int64_t>(offset));
-            const std::size_t got = data.Read(chunk.get(), size);
-            FillUndelivered(chunk.get(), got, size, last);
-            Deliver(chunk.get(), size, visit);
+            data.Read(chunk.get(), size);
+            visit(chunk.get(), size / kStaticRecordBytes);
         }
     }
 
@@ -131,12 +119,6 @@ private:
         std::size_t served = 0;  // blocks served since the last read
     };
 
-    template <class Visit>
-    void Deliver(const std::uint8_t* records, std::size_t size, Visit&& visit) {
-        visit(records, size / kStaticRecordBytes);
-        std::memcpy(last, records + size - kStaticRecordBytes, kStaticRecordBytes);
-    }
-
     // The total bytes of records at lookup, from the window or read into it.
     const std::uint8_t* Fetch(Window& window, std::int64_t lookup, std::uint64_t total) {
         const bool held = window.valid > 0 && lookup >= window.start &&
@@ -153,14 +135,12 @@ private:
             window.readAhead = std::max(kSmallestReadAhead, window.readAhead / 2);
         }
         const auto size = std::max(window.readAhead, static_cast<std::size_t>(total));
-        // A negative lookup makes the seek fail, as the record-by-record read.
+        // The read-ahead may reach past the end of the data file; the block's
+        // own records lie inside it.
         data.Seek(lookup);
         window.valid = data.Read(window.bytes, size);
         window.start = lookup;
         window.served = 1;
-        // The data file ends inside the block. The filled-in bytes lie past
-        // valid, so no later block takes them for file contents.
-        FillUndelivered(window.bytes, window.valid, static_cast<std::size_t>(total), last);
         return window.bytes;
     }
 
@@ -169,7 +149,6 @@ private:
     Arena arena;
     std::vector<Window> windows;
     std::unique_ptr<std::uint8_t[]> chunk;
-    std::uint8_t last[kStaticRecordBytes] = {};  // the record delivered last
 };
 
 }  // namespace
@@ -184,7 +163,6 @@ void ExportStaticsByBlock(BinaryFile& index, BinaryFile& data, BinaryFile& items
     BlockRecords records(data, static_cast<std::size_t>(blocks.lastBx - blocks.firstBx + 1));
     ItemScriptBuffer script(items, ItemScriptBuffer::kDefaultCapacity, settings.firstSerial);
     std::uint32_t itemNumber = 0;
-    StaticIndexEntry entry;
     try {
         for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
             const int baseY = by * kBlockSize;
@@ -197,8 +175,8 @@ void ExportStaticsByBlock(BinaryFile& index, BinaryFile& data, BinaryFile& items
                         static_cast<std::size_t>(bx + kPrefetchDistance - blocks.firstBx),
                         LoadI32Le(ahead), LoadU32Le(ahead + 4));
                 }
-                entries.Read(bx, by, entry);
-                records.ForEach(static_cast<std::size_t>(bx - blocks.firstBx), entry,
+                records.ForEach(static_cast<std::size_t>(bx - blocks.firstBx),
+                                entries.Read(bx, by),
                                 [&](const std::uint8_t* bytes, std::size_t count) {
                                     for (std::size_t k = 0; k < count; ++k) {
                                         const std::uint8_t* record = bytes + k * kStaticRecordBytes;

@@ -1,11 +1,12 @@
 #include "operations/statics_export.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "clientfiles/static_index_bands.h"
 #include "clientfiles/statics_file.h"
+#include "operations/operation_run.h"
 #include "operations/statics_block_export.h"
-#include "operations/world_item_writer.h"
 
 namespace kestrel {
 
@@ -32,10 +33,9 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
     }
     const std::uint64_t dataLength = data.Length();
     StaticIndexBands entries(index, blocks.firstBx, blocks.lastBx, blocks.firstBy, blocks.lastBy);
-    StaticIndexEntry entry;
     for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
         for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
-            entries.Read(bx, by, entry);
+            const StaticIndexEntry entry = entries.Read(bx, by);
             if (entry.length == 0) {
                 continue;
             }
@@ -48,73 +48,27 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
     return std::nullopt;
 }
 
-void ExportStaticsRecordByRecord(BinaryFile& index, BinaryFile& data, BinaryFile& items,
-                                 const CopySettings& settings) {
-    const StaticsBlockRange blocks = VisitedBlocks(settings);
-    std::uint32_t itemNumber = 0;
-    StaticIndexEntry entry;
-    StaticRecord record;
-    for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
-        const int baseY = by * kBlockSize;
-        for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
-            const int baseX = bx * kBlockSize;
-            ReadStaticIndexEntry(index, bx, by, entry);
-            for (std::uint64_t k = 0; k < StaticRecordCount(entry.length); ++k) {
-                ReadStaticRecord(data,
-                                 std::int64_t{entry.lookup} + std::int64_t(k) * kStaticRecordBytes,
-                                 record);
-                const int column = baseX + record.x;
-                const int row = baseY + record.y;
-                if (column < settings.minX || column > settings.maxX || row < settings.minY ||
-                    row > settings.maxY) {
-                    continue;
-                }
-                WriteWorldItem(items, DestinationColumn(settings, column),
-                               DestinationRow(settings, row), settings.offZ + record.z,
-                               record.tileId, record.hue, static_cast<int>(itemNumber),
-                               settings.firstSerial);
-                ++itemNumber;
-            }
-        }
+OperationOutcome ExportStatics(const CopySettings& settings, UserInterface& ui) {
+    OperationRun run(ui);
+    BinaryFile* index = run.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting);
+    if (index == nullptr) {
+        return run.CannotOpen(kCannotOpenStaticsIndex);
     }
-}
-
-void ExportStatics(const CopySettings& settings, UserInterface& ui) {
-    BusyIndicator busy(ui);
-    BinaryFile index;
-    if (!index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData)) {
-        busy.End();
-        ui.ShowMessage(kCannotOpenStaticsIndex);
-        return;
-    }
-    BinaryFile data;
-    if (!data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData)) {
-        index.Close();
-        busy.End();
-        ui.ShowMessage(kCannotOpenStaticsData);
-        return;
+    BinaryFile* data = run.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting);
+    if (data == nullptr) {
+        return run.CannotOpen(kCannotOpenStaticsData);
     }
     // Damaged statics are refused before the items script is touched, so an
     // existing script survives them.
-    if (const std::optional<std::string> fault = CheckStaticsFiles(index, data, settings)) {
-        index.Close();
-        data.Close();
-        busy.End();
-        ui.ShowMessage(*fault);
-        return;
+    if (std::optional<std::string> fault = CheckStaticsFiles(*index, *data, settings)) {
+        return run.Refuse(std::move(*fault));
     }
-    BinaryFile items;
-    if (!items.Open(settings.itemsPath, BinaryFile::Mode::NewTextOutput)) {
-        index.Close();
-        data.Close();
-        busy.End();
-        ui.ShowMessage(kCannotOpenItems);
-        return;
+    BinaryFile* items = run.Open(settings.itemsPath, BinaryFile::Mode::CreateTruncate);
+    if (items == nullptr) {
+        return run.CannotOpen(kCannotOpenItems);
     }
-    ExportStaticsByBlock(index, data, items, settings);
-    index.Close();
-    data.Close();
-    items.Close();
+    ExportStaticsByBlock(*index, *data, *items, settings);
+    return run.Done();
 }
 
 }  // namespace kestrel

@@ -5,6 +5,7 @@
 
 #include "clientfiles/binary_file.h"
 #include "operations/copy_settings.h"
+#include "operations/operation_outcome.h"
 #include "operations/user_interface.h"
 
 namespace kestrel {
@@ -42,15 +43,12 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
 // offX, offY and offZ (without clipping), as a world-item section of a new
 // items script at itemsPath, numbered from 0 in block-walk order, section k
 // with the serial firstSerial + k (wrapping in 32 bits). Shows the
-// busy indicator throughout, and a message through ui when a file cannot be
-// opened or the statics files cannot hold the rectangle (then the items
-// script is left as it was). Throws FileException when a seek, read, write or
-// close fails; sections written before stay written.
-void ExportStatics(const CopySettings& settings, UserInterface& ui);
-
-// The walk alone, record by record through ReadStaticIndexEntry,
-// ReadStaticRecord and WriteWorldItem. The reference for faster exports.
-void ExportStaticsRecordByRecord(BinaryFile& index, BinaryFile& data, BinaryFile& items,
-                                 const CopySettings& settings);
+// busy indicator throughout. Returns how it ended: Done; FileError when a file
+// cannot be opened, Refused when the statics files cannot hold the rectangle
+// (both with the message shown through ui after the files are closed and the
+// busy indicator has ended; the items script is left as it was). Throws
+// FileException when a seek, read, write or close fails; sections written
+// before stay written.
+OperationOutcome ExportStatics(const CopySettings& settings, UserInterface& ui);
 
 }  // namespace kestrel

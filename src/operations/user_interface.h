@@ -13,8 +13,10 @@ public:
 
     virtual void BeginBusy() = 0;
     virtual void EndBusy() = 0;
-    // A warning for the user, shown with an exclamation icon where there is one.
-    virtual void ShowMessage(const std::string& text) = 0;
+    // A warning for the user, shown with an exclamation icon where there is
+    // one. details is empty, or says more for whoever wants to know, e.g.
+    // "PATH: REASON" for a file that could not be opened.
+    virtual void ShowMessage(const std::string& text, const std::string& details) = 0;
 };
 
 // Begins the busy indicator on construction and ends it exactly once: at

@@ -25,20 +25,24 @@ QString ApplicationTitle() {
     return TitleFromProgramPath(QCoreApplication::applicationFilePath());
 }
 
-void ShowMessageBox(const QString& text, QMessageBox::Icon icon, QWidget* owner) {
+void ShowMessageBox(const QString& text, QMessageBox::Icon icon, QWidget* owner,
+                    const QString& details) {
     if (owner == nullptr) {
         owner = QApplication::activeModalWidget();
     }
     if (owner == nullptr) {
         owner = QApplication::activeWindow();
     }
-    ShownMessage message{ApplicationTitle(), text, icon, owner};
+    ShownMessage message{ApplicationTitle(), text, icon, owner, details};
     if (Hook()) {
         Hook()(message);
         return;
     }
     QMessageBox box(icon, message.caption, text, QMessageBox::Ok, owner);
     box.setWindowModality(Qt::ApplicationModal);
+    if (!details.isEmpty()) {
+        box.setDetailedText(details);
+    }
     box.exec();
 }
 

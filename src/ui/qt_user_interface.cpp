@@ -16,8 +16,9 @@ void QtUserInterface::EndBusy() {
     QGuiApplication::restoreOverrideCursor();
 }
 
-void QtUserInterface::ShowMessage(const std::string& text) {
-    ShowMessageBox(QString::fromLocal8Bit(text), QMessageBox::Warning, owner);
+void QtUserInterface::ShowMessage(const std::string& text, const std::string& details) {
+    ShowMessageBox(QString::fromLocal8Bit(text), QMessageBox::Warning, owner,
+                   QString::fromLocal8Bit(details));
 }
 
 }  // namespace kestrel

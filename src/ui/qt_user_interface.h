@@ -18,7 +18,8 @@ public:
 
     void BeginBusy() override;
     void EndBusy() override;
-    void ShowMessage(const std::string& text) override;
+    // The text in the box; the details behind its "Show Details..." button.
+    void ShowMessage(const std::string& text, const std::string& details) override;
 
 private:
     QPointer<QWidget> owner;

@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QPixmap>
 
-#include "ui/about_dlg.h"
-#include "ui/kestrel_dlg.h"
+#include "ui/about_dialog.h"
+#include "ui/main_dialog.h"
 
 namespace {
 
@@ -33,10 +33,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir directory(QString::fromLocal8Bit(argv[1]));
-    kestrel::CKestrelDlg dialog;
+    kestrel::MainDialog dialog;
     if (!Save(dialog, directory, "kestrel-dialog.png")) {
         return 1;
     }
-    kestrel::CAboutDlg about(&dialog);
+    kestrel::AboutDialog about(&dialog);
     return Save(about, directory, "about-dialog.png") ? 0 : 1;
 }

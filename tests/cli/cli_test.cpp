@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "clientfiles/map_file.h"
+#include "operations/settings_exchange.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
@@ -35,12 +36,21 @@ Outcome RunKestrelCli(const std::vector<std::string>& arguments) {
 TEST(CliTest, VersionAndHelpAnswerOnStandardOutput) {
     const Outcome version = RunKestrelCli({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kestrel-cli 1.0.0.1\n");
+    EXPECT_EQ(version.out, "kestrel-cli " KESTREL_VERSION "\n");
 
+    // Every option's line, with the default of the settings record.
     const Outcome help = RunKestrelCli({"copy-statics", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--off-z VALUE"), std::string::npos);
-    EXPECT_NE(help.out.find("(default: items.wsc)"), std::string::npos);
+    const CopySettings defaults;
+    for (const FieldDescription& field : kSettingsFields) {
+        const std::size_t line = help.out.find("\n  " + std::string(field.option) + " VALUE ");
+        ASSERT_NE(line, std::string::npos) << field.option;
+        const std::string text = help.out.substr(line + 1, help.out.find('\n', line + 1) - line);
+        EXPECT_NE(text.find(std::string(field.help)), std::string::npos) << text;
+        EXPECT_NE(text.find("(default: " + FieldText(defaults, field.field) + ")"),
+                  std::string::npos)
+            << text;
+    }
     EXPECT_EQ(help.err, "");
 }
 
@@ -119,12 +129,34 @@ TEST_F(CliCopyTest, CopyMapTakesValuesVerbatimAndSucceedsSilently) {
 TEST_F(CliCopyTest, AnOperationsMessageGoesToStandardErrorWithStatusOne) {
     const Outcome defaults = RunKestrelCli({"copy-map"});
     EXPECT_EQ(defaults.status, 1);
-    EXPECT_EQ(defaults.err, "kestrel-cli: Error: cannot open source map0.mul!\n");
+    // The message as the dialog shows it, then the path as given and the
+    // system's reason.
+    EXPECT_EQ(defaults.err,
+              "kestrel-cli: Error: cannot open source map0.mul! "
+              "(e:\\ultimaonline\\map0.mul: No such file or directory)\n");
 
     const Outcome sameFile = RunKestrelCli(
         {"copy-map", "--source-map", dir.File("source.mul"), "--dest-map", dir.File("source.mul")});
     EXPECT_EQ(sameFile.status, 1);
-    EXPECT_EQ(sameFile.err, "kestrel-cli: Error: cannot open destination map0.mul!\n");
+    EXPECT_EQ(sameFile.err, "kestrel-cli: Error: cannot open destination map0.mul! (" +
+                                dir.File("source.mul") + ": Resource temporarily unavailable)\n");
+
+    const Outcome noDirectory = RunKestrelCli(
+        {"copy-map", "--source-map", dir.File("source.mul"), "--dest-map", "/no/such/dir/x.mul"});
+    EXPECT_EQ(noDirectory.status, 1);
+    EXPECT_EQ(noDirectory.err,
+              "kestrel-cli: Error: cannot open destination map0.mul! "
+              "(/no/such/dir/x.mul: No such file or directory)\n");
+}
+
+TEST_F(CliCopyTest, ARefusedCopyEndsWithStatusOneAndItsMessageAlone) {
+    WriteBytes(dir.File("short.mul"), {1, 2, 3});
+    const Outcome outcome = RunKestrelCli({"copy-map", "--source-map", dir.File("short.mul"),
+                                           "--dest-map", dir.File("dest.mul"), "--max-x", "7"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err,
+              "kestrel-cli: Error: source map0.mul is too short for the copy rectangle!\n");
+    EXPECT_EQ(ReadBytes(dir.File("dest.mul")), Bytes(kMapBlockColumnBytes, 0));
 }
 
 TEST_F(CliCopyTest, AFileErrorIsReportedWithItsTextAndStatusOne) {
@@ -158,7 +190,8 @@ TEST_F(CliCopyTest, TheProgramExitsWithTheStatusAndWritesTheMessage) {
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(ReadText(errPath), "kestrel-cli: Error: cannot open source map0.mul!\n");
+    EXPECT_EQ(ReadText(errPath), "kestrel-cli: Error: cannot open source map0.mul! (" +
+                                     dir.File("missing.mul") + ": No such file or directory)\n");
 }
 
 }  // namespace

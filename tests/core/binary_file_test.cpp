@@ -26,7 +26,7 @@ protected:
 TEST_F(BinaryFileTest, DataModeOpensAnExistingFileAndKeepsItsContents) {
     WriteBytes(file, {1, 2, 3});
     BinaryFile binary;
-    ASSERT_TRUE(binary.Open(file, Mode::SourceTargetData));
+    ASSERT_TRUE(binary.Open(file, Mode::ReadWriteExisting));
     std::uint8_t buffer[3] = {};
     EXPECT_EQ(binary.Read(buffer, 3), 3u);
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{1, 2, 3}));
@@ -34,24 +34,24 @@ TEST_F(BinaryFileTest, DataModeOpensAnExistingFileAndKeepsItsContents) {
 
 TEST_F(BinaryFileTest, DataModeNeverCreatesAMissingFile) {
     BinaryFile binary;
-    EXPECT_FALSE(binary.Open(file, Mode::SourceTargetData));
+    EXPECT_FALSE(binary.Open(file, Mode::ReadWriteExisting));
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(BinaryFileTest, TextModeCreatesAMissingFileAndEmptiesAnExistingOne) {
     BinaryFile created;
-    ASSERT_TRUE(created.Open(file, Mode::NewTextOutput));
+    ASSERT_TRUE(created.Open(file, Mode::CreateTruncate));
     created.Close();
     EXPECT_TRUE(std::filesystem::exists(file));
 
     WriteBytes(file, {9, 9, 9});
     BinaryFile emptied;
-    ASSERT_TRUE(emptied.Open(file, Mode::NewTextOutput));
+    ASSERT_TRUE(emptied.Open(file, Mode::CreateTruncate));
     EXPECT_EQ(std::filesystem::file_size(file), 0u);
 }
 
 TEST_F(BinaryFileTest, NeitherModeOpensADirectoryOrAnEmptyPath) {
-    for (const Mode mode : {Mode::SourceTargetData, Mode::NewTextOutput}) {
+    for (const Mode mode : {Mode::ReadWriteExisting, Mode::CreateTruncate}) {
         BinaryFile directory;
         EXPECT_FALSE(directory.Open(dir.Path().string(), mode));
         BinaryFile empty;
@@ -69,13 +69,13 @@ TEST_F(BinaryFileTest, AFileIsOpenOnlyOnceWhicheverPathReachesIt) {
     std::filesystem::create_hard_link(file, hard);
 
     for (const std::string& second : {file, symbolic, hard}) {
-        for (const Mode mode : {Mode::SourceTargetData, Mode::NewTextOutput}) {
+        for (const Mode mode : {Mode::ReadWriteExisting, Mode::CreateTruncate}) {
             BinaryFile first;
-            ASSERT_TRUE(first.Open(file, Mode::SourceTargetData));
+            ASSERT_TRUE(first.Open(file, Mode::ReadWriteExisting));
             BinaryFile again;
             EXPECT_FALSE(again.Open(second, mode)) << second;
             first.Close();
-            EXPECT_TRUE(again.Open(second, Mode::SourceTargetData)) << second;
+            EXPECT_TRUE(again.Open(second, Mode::ReadWriteExisting)) << second;
         }
     }
     EXPECT_EQ(ReadBytes(file), (Bytes{7})) << "a refused text-mode open emptied the file";
@@ -84,7 +84,7 @@ TEST_F(BinaryFileTest, AFileIsOpenOnlyOnceWhicheverPathReachesIt) {
 TEST_F(BinaryFileTest, AShortReadReturnsWhatItGotAndLeavesTheRestOfTheBuffer) {
     WriteBytes(file, {1, 2, 3, 4, 5});
     BinaryFile binary;
-    ASSERT_TRUE(binary.Open(file, Mode::SourceTargetData));
+    ASSERT_TRUE(binary.Open(file, Mode::ReadWriteExisting));
     std::uint8_t buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
     binary.Seek(3);
     EXPECT_EQ(binary.Read(buffer, 4), 2u);
@@ -97,7 +97,7 @@ TEST_F(BinaryFileTest, AShortReadReturnsWhatItGotAndLeavesTheRestOfTheBuffer) {
 TEST_F(BinaryFileTest, AWritePastTheEndLengthensTheFile) {
     WriteBytes(file, {1, 2});
     BinaryFile binary;
-    ASSERT_TRUE(binary.Open(file, Mode::SourceTargetData));
+    ASSERT_TRUE(binary.Open(file, Mode::ReadWriteExisting));
     const std::uint8_t bytes[2] = {8, 9};
     binary.Seek(5);
     binary.Write(bytes, 2);
@@ -109,7 +109,7 @@ TEST_F(BinaryFileTest, AWritePastTheEndLengthensTheFile) {
 TEST_F(BinaryFileTest, ASeekToANegativePositionFailsOnAnUnnamedFile) {
     WriteBytes(file, {1});
     BinaryFile binary;
-    ASSERT_TRUE(binary.Open(file, Mode::SourceTargetData));
+    ASSERT_TRUE(binary.Open(file, Mode::ReadWriteExisting));
     try {
         binary.Seek(-7);
         FAIL() << "no exception";
@@ -121,7 +121,7 @@ TEST_F(BinaryFileTest, ASeekToANegativePositionFailsOnAnUnnamedFile) {
 
 TEST_F(BinaryFileTest, AWriteToAFullDiskNamesTheFileWithTheDiskFullText) {
     BinaryFile full;
-    ASSERT_TRUE(full.Open("/dev/full", Mode::NewTextOutput));
+    ASSERT_TRUE(full.Open("/dev/full", Mode::CreateTruncate));
     const char text[] = "SECTION";
     try {
         full.Write(text, sizeof text - 1);
@@ -137,7 +137,7 @@ TEST_F(BinaryFileTest, ARelativePathIsResolvedAgainstTheCurrentDirectory) {
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
     BinaryFile binary;
-    const bool opened = binary.Open("sub/../items.wsc", Mode::NewTextOutput);
+    const bool opened = binary.Open("sub/../items.wsc", Mode::CreateTruncate);
     std::filesystem::current_path(previous);
     ASSERT_TRUE(opened);
     EXPECT_TRUE(std::filesystem::exists(dir.Path() / "items.wsc"));
@@ -148,12 +148,12 @@ TEST_F(BinaryFileTest, ARelativePathIsResolvedAgainstTheCurrentDirectory) {
 TEST_F(BinaryFileTest, CloseReleasesTheFileAndTheObjectCanBeClosedTwice) {
     WriteBytes(file, {1});
     BinaryFile binary;
-    ASSERT_TRUE(binary.Open(file, Mode::SourceTargetData));
+    ASSERT_TRUE(binary.Open(file, Mode::ReadWriteExisting));
     binary.Close();
     EXPECT_FALSE(binary.IsOpen());
     binary.Close();
     BinaryFile again;
-    EXPECT_TRUE(again.Open(file, Mode::SourceTargetData));
+    EXPECT_TRUE(again.Open(file, Mode::ReadWriteExisting));
 }
 
 TEST(FileExceptionTest, TheTextFollowsTheCauseAndNamesTheFileOrAnUnnamedFile) {

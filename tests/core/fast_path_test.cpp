@@ -28,7 +28,9 @@
 #include "operations/map_span_copy.h"
 #include "operations/statics_block_export.h"
 #include "operations/statics_export.h"
-#include "operations/world_item_writer.h"
+#include "oracles/map_cell_copy.h"
+#include "oracles/statics_record_export.h"
+#include "oracles/world_item_writer.h"
 #include "support/statics_fixture.h"
 #include "support/temp_dir.h"
 
@@ -123,8 +125,8 @@ std::string CopyInto(const TempDir& dir, const std::string& name, const MapCopy&
     std::filesystem::copy_file(destPath, target, std::filesystem::copy_options::overwrite_existing);
     BinaryFile source;
     BinaryFile dest;
-    EXPECT_TRUE(source.Open(sourcePath, BinaryFile::Mode::SourceTargetData));
-    EXPECT_TRUE(dest.Open(target, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(source.Open(sourcePath, BinaryFile::Mode::ReadWriteExisting));
+    EXPECT_TRUE(dest.Open(target, BinaryFile::Mode::ReadWriteExisting));
     copy(source, dest, settings);
     source.Close();
     dest.Close();
@@ -252,15 +254,24 @@ TEST(MapSpanCopy, WritesTheSameBytesAsTheCellByCellCopyForTallRectangles) {
     }
 }
 
-TEST(MapSpanCopy, CopiesASourceTooShortForTheRectangleAsTheCellByCellCopyDoes) {
+// A source that ends right after the last cell of the rectangle, in the middle
+// of a block: the least that the copy accepts.
+TEST(MapSpanCopy, CopiesFromASourceThatEndsWithTheRectanglesLastCell) {
     TempDir dir;
     Random random(31);
     const std::string sourcePath = dir.File("source.mul");
     const std::string destPath = dir.File("dest.mul");
     WriteBytes(destPath, RandomBytes(random, kMapBlockColumnBytes));
-    // The source ends inside the cell (9, 40), in the middle of the rectangle.
-    WriteBytes(sourcePath, RandomBytes(random, std::size_t(CellOffset(9, 40)) + 1));
-    ExpectSpansCopyAsCellByCell(dir, sourcePath, destPath, Rectangle(6, 12, 30, 50, 0, 0, 9));
+    const CopySettings cases[] = {
+        Rectangle(6, 12, 30, 50, 0, 0, 9),   // two source block columns
+        Rectangle(8, 15, 32, 43, 16, 8, -3),  // aligned blocks, the last one cut
+    };
+    for (const CopySettings& settings : cases) {
+        WriteBytes(sourcePath,
+                   RandomBytes(random, std::size_t(CellOffset(settings.maxX, settings.maxY)) +
+                                           kMapCellBytes));
+        ExpectSpansCopyAsCellByCell(dir, sourcePath, destPath, settings);
+    }
 }
 
 TEST(MapSpanCopy, LeavesTheBlockColumnsWrittenBeforeAFullDisk) {
@@ -280,8 +291,8 @@ TEST(MapSpanCopy, LeavesTheBlockColumnsWrittenBeforeAFullDisk) {
     WriteBytes(target, {});
     BinaryFile source;
     BinaryFile dest;
-    ASSERT_TRUE(source.Open(sourcePath, BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(dest.Open(target, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(source.Open(sourcePath, BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(dest.Open(target, BinaryFile::Mode::ReadWriteExisting));
     std::optional<FileException> failure;
     {
         FileSizeLimit limit(kLimit);
@@ -370,9 +381,9 @@ ExportResult RunExport(const TempDir& dir, const StaticsExport& exportStatics,
     BinaryFile index;
     BinaryFile data;
     BinaryFile items;
-    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
-    EXPECT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
-    EXPECT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::NewTextOutput));
+    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting));
+    EXPECT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting));
+    EXPECT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::CreateTruncate));
     ExportResult result;
     try {
         exportStatics(index, data, items, settings);
@@ -420,33 +431,37 @@ TEST(StaticsBlockExport, WritesTheSameScriptAsTheRecordByRecordExportForRandomSt
     }
 }
 
-// Files cut short inside the visited entries or records, and a block whose
-// lookup makes the seek fail after sections have been found.
-TEST(StaticsBlockExport, ReadsDamagedStaticsAsTheRecordByRecordExportDoes) {
+// Files that end right after what the walk reads, as short as the export
+// accepts: the index after the last visited entry, the data after the records
+// of the visited block that reach furthest. The read-ahead windows then reach
+// past the end of the data file.
+TEST(StaticsBlockExport, WritesTheSameScriptAsTheRecordByRecordExportForFilesCutToTheRectangle) {
     TempDir dir;
     Random random(1213);
     for (int round = 0; round < 90; ++round) {
         StaticsFiles files = RandomStatics(random, StaticsShape{});
         CopySettings settings = RandomExportRectangle(random, 39, 60);
         const StaticsBlockRange blocks = VisitedBlocks(settings);
-        const int bx = Uniform(random, blocks.firstBx, std::max(blocks.firstBx, blocks.lastBx));
-        const int by = Uniform(random, blocks.firstBy, std::max(blocks.firstBy, blocks.lastBy));
-        switch (round % 3) {
-            case 0:  // the index ends inside the rectangle's entries
-                files.index.resize(static_cast<std::size_t>(StaticIndexOffset(bx, by)) +
-                                   static_cast<std::size_t>(Uniform(random, 0, 11)));
-                break;
-            case 1:  // the data ends inside the records
-                files.data.resize(static_cast<std::size_t>(
-                    Uniform(random, 0, static_cast<int>(files.data.size()))));
-                break;
-            case 2: {  // a negative lookup
-                std::uint8_t* entry = files.index.data() + StaticIndexOffset(bx, by);
-                StoreU32Le(entry, static_cast<std::uint32_t>(Uniform(random, -1000, -2)));
-                StoreU32Le(entry + 4, static_cast<std::uint32_t>(Uniform(random, 1, 30)));
-                break;
+        if (blocks.IsEmpty()) {
+            continue;
+        }
+        files.index.resize(
+            static_cast<std::size_t>(StaticIndexOffset(blocks.lastBx, blocks.lastBy)) +
+            kStaticIndexEntryBytes);
+        std::size_t dataEnd = 0;
+        for (int by = blocks.firstBy; by <= blocks.lastBy; ++by) {
+            for (int bx = blocks.firstBx; bx <= blocks.lastBx; ++bx) {
+                const std::uint8_t* entry = files.index.data() + StaticIndexOffset(bx, by);
+                const auto lookup = static_cast<std::int32_t>(LoadU32Le(entry));
+                const std::uint32_t length = lookup == kNoStatics ? 0 : LoadU32Le(entry + 4);
+                if (length > 0) {
+                    dataEnd = std::max<std::size_t>(
+                        dataEnd, static_cast<std::size_t>(lookup) +
+                                     StaticRecordCount(length) * kStaticRecordBytes);
+                }
             }
         }
+        files.data.resize(dataEnd);
         ExpectBlockExportAsRecordByRecord(dir, files, settings);
         if (HasFailure()) {
             return;
@@ -455,8 +470,7 @@ TEST(StaticsBlockExport, ReadsDamagedStaticsAsTheRecordByRecordExportDoes) {
 }
 
 // Blocks of the full map width (several index bands, a window per block
-// column), a block larger than its read-ahead window, and a block whose length
-// reaches far past the end of the data file.
+// column), and a block larger than its read-ahead window.
 TEST(StaticsBlockExport, WritesTheSameScriptAsTheRecordByRecordExportForLargeWalks) {
     TempDir dir;
     Random random(65537);
@@ -484,12 +498,6 @@ TEST(StaticsBlockExport, WritesTheSameScriptAsTheRecordByRecordExportForLargeWal
     }
     ExpectBlockExportAsRecordByRecord(dir, files, Rectangle(8, 15, 24, 31, 0, 0, -3));
     ExpectBlockExportAsRecordByRecord(dir, files, Rectangle(8, 15, 27, 28, 0, 0, -3));
-
-    // Block (0, 2) claims 400,000 bytes from 40 bytes before the end.
-    entry = files.index.data() + StaticIndexOffset(0, 2);
-    StoreU32Le(entry, static_cast<std::uint32_t>(files.data.size() - 40));
-    StoreU32Le(entry + 4, 400000);
-    ExpectBlockExportAsRecordByRecord(dir, files, Rectangle(0, 7, 16, 23, 9, 9, 9));
 }
 
 // The script outgrows the buffer several times over; the file-size limit cuts
@@ -514,9 +522,9 @@ TEST(StaticsBlockExport, LeavesWhatReachedTheFileWhenTheDiskFills) {
     BinaryFile index;
     BinaryFile data;
     BinaryFile items;
-    ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(items.Open(dir.File("items.wsc"), BinaryFile::Mode::CreateTruncate));
     std::optional<FileException> failure;
     {
         FileSizeLimit fileSizeLimit(limit);
@@ -547,9 +555,9 @@ TEST(StaticsBlockExport, ReportsAFullDeviceByTheItemsFileName) {
     BinaryFile index;
     BinaryFile data;
     BinaryFile items;
-    ASSERT_TRUE(index.Open(dir.File("staidx0.mul"), BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(data.Open(dir.File("statics0.mul"), BinaryFile::Mode::SourceTargetData));
-    ASSERT_TRUE(items.Open("/dev/full", BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(index.Open(dir.File("staidx0.mul"), BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(data.Open(dir.File("statics0.mul"), BinaryFile::Mode::ReadWriteExisting));
+    ASSERT_TRUE(items.Open("/dev/full", BinaryFile::Mode::CreateTruncate));
     try {
         ExportStaticsByBlock(index, data, items, Rectangle(0, 15, 0, 15, 0, 0, 0));
         FAIL() << "no FileException";
@@ -577,8 +585,8 @@ TEST(ItemScriptBuffer, FormatsSectionsAsTheWorldItemWriterDoes) {
     };
     BinaryFile expected;
     BinaryFile actual;
-    ASSERT_TRUE(expected.Open(dir.File("expected.wsc"), BinaryFile::Mode::NewTextOutput));
-    ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(expected.Open(dir.File("expected.wsc"), BinaryFile::Mode::CreateTruncate));
+    ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::CreateTruncate));
     ItemScriptBuffer buffer(actual, 256);
     for (int pass = 0; pass < 3; ++pass) {
         for (const Item& item : items) {
@@ -599,7 +607,7 @@ TEST(ItemScriptBuffer, CountsSerialsUpFromTheFirstSerial) {
     for (const int firstSerial : {0x40000000, 0, INT_MAX - 2, -3, INT_MIN, 999999998}) {
         std::string expected;
         BinaryFile actual;
-        ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::NewTextOutput));
+        ASSERT_TRUE(actual.Open(dir.File("actual.wsc"), BinaryFile::Mode::CreateTruncate));
         {
             ItemScriptBuffer buffer(actual, 256, firstSerial);
             for (int index = 0; index < 6; ++index) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "oracles/map_cell_copy.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
@@ -42,7 +43,7 @@ TEST_F(MapCellTest, WriteStoresTileLowByteFirstThenAltitudeAndNothingElse) {
     }
     WriteBytes(path, original);
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     WriteMapCell(file, 3, 9, 0x1234, -5);  // second block of the column
     file.Close();
 
@@ -57,7 +58,7 @@ TEST_F(MapCellTest, WriteStoresTileLowByteFirstThenAltitudeAndNothingElse) {
 TEST_F(MapCellTest, ReadYieldsWhatWriteStored) {
     WriteBytes(path, Bytes(kMapBlockBytes));
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     WriteMapCell(file, 5, 6, 0xFFFF, -128);
     std::uint16_t tileId = 0;
     std::int8_t altitude = 0;
@@ -70,7 +71,7 @@ TEST_F(MapCellTest, ReadPastTheEndKeepsTheValuesItCouldNotDeliver) {
     // The file ends right after the tile number of cell (0, 0).
     WriteBytes(path, {0, 0, 0, 0, 0x21, 0x43});
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     std::uint16_t tileId = 7;
     std::int8_t altitude = 9;
     ReadMapCell(file, 0, 0, tileId, altitude);
@@ -86,7 +87,7 @@ TEST_F(MapCellTest, ReadPastTheEndKeepsTheValuesItCouldNotDeliver) {
 TEST_F(MapCellTest, WritePastTheEndLengthensTheFileToEndWithTheCell) {
     WriteBytes(path, {});
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     WriteMapCell(file, 9, 1, 1, 1);
     EXPECT_EQ(file.Length(), std::uint64_t(CellOffset(9, 1)) + 3);
 }

@@ -6,6 +6,7 @@
 
 #include "clientfiles/file_exception.h"
 #include "clientfiles/map_file.h"
+#include "oracles/map_cell_copy.h"
 #include "support/map_fixture.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
@@ -51,7 +52,9 @@ protected:
 TEST_F(MapRegionCopyTest, ASingleCellLandsOnTheCornerAndNothingElseChanges) {
     settings.minX = settings.maxX = 2;
     settings.minY = settings.maxY = 20;
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
+    EXPECT_EQ(outcome.status, OperationStatus::Done);
+    EXPECT_EQ(outcome.message, "");
 
     Bytes expected = dest;
     std::copy(source.begin() + 498, source.begin() + 501, expected.begin() + 4);
@@ -59,17 +62,29 @@ TEST_F(MapRegionCopyTest, ASingleCellLandsOnTheCornerAndNothingElseChanges) {
     EXPECT_EQ(ui.events, (Events{"begin", "end"}));
 }
 
-TEST_F(MapRegionCopyTest, ARectangleAcrossBlocksMovesWithItsAltitudesShifted) {
+// Each rectangle lands with its corner on (offX, offY), altitudes shifted in 8
+// bits; what would land below the map is left out, and a destination shorter
+// than the map grows to end with the last cell written.
+TEST_F(MapRegionCopyTest, RectanglesLandMovedWithTheirAltitudesShifted) {
+    constexpr std::size_t kWhole = 2 * kMapBlockColumnBytes;
     const struct {
+        const char* what;
         int minX, maxX, minY, maxY, offX, offY, offZ;
+        std::size_t destBytes;
     } cases[] = {
-        {3, 12, 5, 9, 1, 14, 10},     // across block columns and rows
-        {0, 15, 0, 15, 0, 0, 0},      // block-aligned onto itself
-        {8, 15, 6, 6, 2, 1000, -56},  // one row, far down
-        {5, 9, 7, 30, 9, 3, 256},     // a shift of 256 changes no altitude
-        {1, 2, 1, 2, 12, 12, -256},
+        {"across block columns and rows", 3, 12, 5, 9, 1, 14, 10, kWhole},
+        {"block-aligned onto itself", 0, 15, 0, 15, 0, 0, 0, kWhole},
+        {"one row, far down", 8, 15, 6, 6, 2, 1000, -56, kWhole},
+        {"a shift of 256 changes no altitude", 5, 9, 7, 30, 9, 3, 256, kWhole},
+        {"a shift of -256 neither", 1, 2, 1, 2, 12, 12, -256, kWhole},
+        {"rows below the map are left out", 0, 3, 0, 5, 0, 4094, 0, kWhole},
+        {"an empty destination grows", 4, 13, 2, 11, 7, 20, 0, 0},
+        {"a short destination grows", 0, 9, 0, 9, 9, 9, 1, 1000},
     };
     for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        dest = PatternBytes(kWhole, 2);
+        dest.resize(row.destBytes);
         WriteBytes(settings.destMapPath, dest);
         settings.minX = row.minX;
         settings.maxX = row.maxX;
@@ -78,9 +93,9 @@ TEST_F(MapRegionCopyTest, ARectangleAcrossBlocksMovesWithItsAltitudesShifted) {
         settings.offX = row.offX;
         settings.offY = row.offY;
         settings.offZ = row.offZ;
-        CopyMapRegion(settings, ui);
-        SCOPED_TRACE(::testing::Message()
-                     << row.minX << ".." << row.maxX << " x " << row.minY << ".." << row.maxY);
+        ui.events.clear();
+        EXPECT_EQ(CopyMapRegion(settings, ui).status, OperationStatus::Done);
+        EXPECT_EQ(ui.events, (Events{"begin", "end"}));
         ExpectCopied();
     }
 }
@@ -116,16 +131,6 @@ TEST(ClipMapCopyTest, CellsLandingRightOfOrBelowTheMapAreLeftOut) {
     EXPECT_EQ(whole.lastY, 5);
 }
 
-TEST_F(MapRegionCopyTest, RowsThatWouldLandBelowTheMapAreSkipped) {
-    settings.minX = 0;
-    settings.maxX = 3;
-    settings.minY = 0;
-    settings.maxY = 5;
-    settings.offY = 4094;
-    CopyMapRegion(settings, ui);
-    ExpectCopied();
-}
-
 TEST_F(MapRegionCopyTest, ColumnsThatWouldLandRightOfTheMapAreSkipped) {
     settings.minX = 0;
     settings.maxX = 10;
@@ -135,7 +140,7 @@ TEST_F(MapRegionCopyTest, ColumnsThatWouldLandRightOfTheMapAreSkipped) {
     CopyMapRegion(settings, ui);
 
     BinaryFile result;
-    ASSERT_TRUE(result.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(result.Open(settings.destMapPath, BinaryFile::Mode::ReadWriteExisting));
     EXPECT_EQ(result.Length(), std::uint64_t(CellOffset(6143, 0)) + 3);
     for (int x = 0; x <= 3; ++x) {
         std::uint16_t tileId = 0;
@@ -159,32 +164,26 @@ TEST_F(MapRegionCopyTest, AnEmptyRectangleOpensBothFilesAndWritesNothing) {
     EXPECT_EQ(ui.events, (Events{"begin", "end", "begin", "end"}));
 }
 
-TEST_F(MapRegionCopyTest, AShortDestinationGrowsToEndWithTheLastCellWritten) {
-    dest.clear();
-    WriteBytes(settings.destMapPath, dest);
-    settings.minX = 4;
-    settings.maxX = 13;
-    settings.minY = 2;
-    settings.maxY = 11;
-    settings.offX = 7;
-    settings.offY = 20;
-    CopyMapRegion(settings, ui);
-    ExpectCopied();
-}
-
 TEST_F(MapRegionCopyTest, TheDefaultPathsNameOneFileSoTheDestinationCannotBeOpened) {
     settings.destMapPath = settings.sourceMapPath;
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
     EXPECT_EQ(ui.events,
               (Events{"begin", "end", "message: Error: cannot open destination map0.mul!"}));
+    // The source holds the file: the lock is what refuses it.
+    EXPECT_EQ(outcome.status, OperationStatus::FileError);
+    EXPECT_EQ(ui.details, (Events{settings.destMapPath + ": Resource temporarily unavailable"}));
     EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
 }
 
 TEST_F(MapRegionCopyTest, AMissingSourceIsReportedBeforeTheDestinationIsTried) {
     settings.sourceMapPath = dir.File("missing.mul");
     settings.destMapPath = dir.File("missing-too.mul");
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
     EXPECT_EQ(ui.events, (Events{"begin", "end", "message: Error: cannot open source map0.mul!"}));
+    EXPECT_EQ(outcome.status, OperationStatus::FileError);
+    EXPECT_EQ(outcome.message, kCannotOpenSourceMap);
+    EXPECT_EQ(outcome.details, settings.sourceMapPath + ": No such file or directory");
+    EXPECT_EQ(ui.details, (Events{outcome.details}));
 }
 
 TEST_F(MapRegionCopyTest, AMissingDestinationIsNotCreated) {
@@ -201,10 +200,12 @@ TEST_F(MapRegionCopyTest, ASourceThatLacksCellsOfTheRectangleIsRefusedBeforeAnyW
     settings.maxY = 0;
     source.resize(static_cast<std::size_t>(CellOffset(9, 0)) + 2);
     WriteBytes(settings.sourceMapPath, source);
-    CopyMapRegion(settings, ui);
+    const OperationOutcome outcome = CopyMapRegion(settings, ui);
     EXPECT_EQ(ui.events, (Events{"begin", "end",
                                  "message: Error: source map0.mul is too short for the copy "
                                  "rectangle!"}));
+    EXPECT_EQ(outcome.status, OperationStatus::Refused);
+    EXPECT_EQ(ui.details, (Events{""}));
     ExpectUntouched();
 
     // One byte more holds the last cell, and the copy goes ahead.
@@ -224,8 +225,8 @@ TEST_F(MapRegionCopyTest, EveryFileIsClosedBeforeAMessageIsShown) {
     ui.onMessage = [&] {
         BinaryFile source;
         BinaryFile dest;
-        reopened = source.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData) &&
-                   dest.Open(settings.destMapPath, BinaryFile::Mode::SourceTargetData);
+        reopened = source.Open(settings.sourceMapPath, BinaryFile::Mode::ReadWriteExisting) &&
+                   dest.Open(settings.destMapPath, BinaryFile::Mode::ReadWriteExisting);
     };
     CopyMapRegion(settings, ui);
     ASSERT_EQ(ui.events.size(), 3u);
@@ -242,7 +243,7 @@ TEST_F(MapRegionCopyTest, AFailedWriteEndsTheCopyWithTheFilesClosedAndTheBusyInd
     }
     EXPECT_EQ(ui.events, (Events{"begin", "end"}));
     BinaryFile source;
-    EXPECT_TRUE(source.Open(settings.sourceMapPath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(source.Open(settings.sourceMapPath, BinaryFile::Mode::ReadWriteExisting));
 }
 
 }  // namespace

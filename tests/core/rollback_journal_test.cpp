@@ -122,8 +122,8 @@ TEST_F(RollbackJournalTest, RollbackRestoresBytesAndLengthOfEveryFile) {
         {
             BinaryFile mapFile;
             BinaryFile indexFile;
-            ASSERT_TRUE(mapFile.Open(mapPath, BinaryFile::Mode::SourceTargetData));
-            ASSERT_TRUE(indexFile.Open(indexPath, BinaryFile::Mode::SourceTargetData));
+            ASSERT_TRUE(mapFile.Open(mapPath, BinaryFile::Mode::ReadWriteExisting));
+            ASSERT_TRUE(indexFile.Open(indexPath, BinaryFile::Mode::ReadWriteExisting));
             Transaction change(store, ChangeDescription{"copy", "a change", std::nullopt});
             change.Protect(mapFile, 1000, 2 << 20);
             change.AddFile(indexFile);
@@ -286,7 +286,7 @@ TEST_F(RollbackJournalTest, AnInterruptedChangeIsRolledBackThroughAnyPathOfItsFi
             std::filesystem::remove(link);
         } else if (way == std::string("held file")) {
             BinaryFile held;
-            ASSERT_TRUE(held.Open(mapPath, BinaryFile::Mode::SourceTargetData));
+            ASSERT_TRUE(held.Open(mapPath, BinaryFile::Mode::ReadWriteExisting));
             outcomes = store.RecoverFile(held);
         } else {
             outcomes = store.RecoverAll();

@@ -100,7 +100,7 @@ TEST(SampleWorldTest, MapHeldOpenElsewhereIsNeitherEmptiedNorReplaced) {
     TempDir dir;
     test::WriteText(dir.File("map0.mul"), "a map in use");
     BinaryFile held;
-    ASSERT_TRUE(held.Open(dir.File("map0.mul"), BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(held.Open(dir.File("map0.mul"), BinaryFile::Mode::ReadWriteExisting));
     EXPECT_THROW(WriteSampleWorld(dir.Path(), {1, 1}), SampleWorldError);
     EXPECT_EQ(test::ReadText(dir.File("map0.mul")), "a map in use");
 }

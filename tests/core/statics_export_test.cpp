@@ -9,6 +9,7 @@
 #include "clientfiles/byte_order.h"
 #include "clientfiles/file_exception.h"
 #include "clientfiles/statics_file.h"
+#include "oracles/statics_record_export.h"
 #include "support/recording_ui.h"
 #include "support/statics_fixture.h"
 #include "support/temp_dir.h"
@@ -204,9 +205,9 @@ TEST_F(StaticsExportTest, SerialsCountUpFromTheFirstSerial) {
         BinaryFile index;
         BinaryFile data;
         BinaryFile items;
-        ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
-        ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData));
-        ASSERT_TRUE(items.Open(settings.itemsPath, BinaryFile::Mode::NewTextOutput));
+        ASSERT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting));
+        ASSERT_TRUE(data.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting));
+        ASSERT_TRUE(items.Open(settings.itemsPath, BinaryFile::Mode::CreateTruncate));
         ExportStaticsRecordByRecord(index, data, items, settings);
         items.Close();
         EXPECT_EQ(ReadText(settings.itemsPath), expected) << firstSerial;
@@ -216,19 +217,21 @@ TEST_F(StaticsExportTest, SerialsCountUpFromTheFirstSerial) {
 TEST_F(StaticsExportTest, FilesThatCannotBeOpenedAreReportedInOrderAndTheScriptIsKept) {
     statics.Write(settings.staticsIndexPath, settings.staticsDataPath);
     WriteText(settings.itemsPath, "keep me");
+    const std::string missing = ": No such file or directory";
+    const std::string held = ": Resource temporarily unavailable";
     const struct {
-        std::string index, data, items, message;
+        std::string index, data, items, message, details;
     } cases[] = {
         {dir.File("missing"), settings.staticsDataPath, settings.itemsPath,
-         "Error: cannot open source staidx0.mul!"},
+         "Error: cannot open source staidx0.mul!", dir.File("missing") + missing},
         {settings.staticsIndexPath, dir.File("missing"), settings.itemsPath,
-         "Error: cannot open source statics.mul!"},
+         "Error: cannot open source statics.mul!", dir.File("missing") + missing},
         {settings.staticsIndexPath, settings.staticsIndexPath, settings.itemsPath,
-         "Error: cannot open source statics.mul!"},
+         "Error: cannot open source statics.mul!", settings.staticsIndexPath + held},
         {settings.staticsIndexPath, settings.staticsDataPath, settings.staticsIndexPath,
-         "Error: cannot open destination items.wsc!"},
+         "Error: cannot open destination items.wsc!", settings.staticsIndexPath + held},
         {settings.staticsIndexPath, settings.staticsDataPath, dir.File("no-such-dir/items.wsc"),
-         "Error: cannot open destination items.wsc!"},
+         "Error: cannot open destination items.wsc!", dir.File("no-such-dir/items.wsc") + missing},
     };
     const Bytes index = ReadBytes(settings.staticsIndexPath);
     for (const auto& row : cases) {
@@ -236,8 +239,11 @@ TEST_F(StaticsExportTest, FilesThatCannotBeOpenedAreReportedInOrderAndTheScriptI
         settings.staticsDataPath = row.data;
         settings.itemsPath = row.items;
         ui.events.clear();
-        ExportStatics(settings, ui);
+        ui.details.clear();
+        const OperationOutcome outcome = ExportStatics(settings, ui);
         EXPECT_EQ(ui.events, (Events{"begin", "end", "message: " + row.message}));
+        EXPECT_EQ(ui.details, (Events{row.details}));
+        EXPECT_EQ(outcome.status, OperationStatus::FileError);
     }
     EXPECT_EQ(ReadText(dir.File("items.wsc")), "keep me");
     EXPECT_EQ(ReadBytes(dir.File("staidx0.mul")), index);
@@ -272,12 +278,13 @@ TEST_F(StaticsExportTest, DamagedStaticsAreRefusedBeforeTheScriptIsTouched) {
         ui.onMessage = [&] {
             BinaryFile index;
             BinaryFile data;
-            released = index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData) &&
-                       data.Open(settings.staticsDataPath, BinaryFile::Mode::SourceTargetData);
+            released = index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting) &&
+                       data.Open(settings.staticsDataPath, BinaryFile::Mode::ReadWriteExisting);
         };
         ui.events.clear();
-        ExportStatics(settings, ui);
+        const OperationOutcome outcome = ExportStatics(settings, ui);
         EXPECT_EQ(ui.events, (Events{"begin", "end", std::string("message: ") + row.message}));
+        EXPECT_EQ(outcome.status, OperationStatus::Refused);
         EXPECT_TRUE(released) << "a statics file was still open when the message showed";
         EXPECT_EQ(ReadText(settings.itemsPath), "keep me");
     }
@@ -285,7 +292,7 @@ TEST_F(StaticsExportTest, DamagedStaticsAreRefusedBeforeTheScriptIsTouched) {
     // that is whole, not damaged.
     statics.Write(settings.staticsIndexPath, settings.staticsDataPath);
     ui.events.clear();
-    ExportStatics(settings, ui);
+    EXPECT_EQ(ExportStatics(settings, ui).status, OperationStatus::Done);
     EXPECT_EQ(ui.events, (Events{"begin", "end"}));
     EXPECT_EQ(ReadText(settings.itemsPath), Section(0, 70, 1, 1, 0) + Section(1, 71, 17, 9, 0));
 }
@@ -298,7 +305,7 @@ TEST_F(StaticsExportTest, AFailedWriteKeepsTheSectionsBeforeItAndEndsTheBusyIndi
     EXPECT_THROW(ExportStatics(settings, ui), FileException);
     EXPECT_EQ(ui.events, (Events{"begin", "end"}));
     BinaryFile index;
-    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::SourceTargetData));
+    EXPECT_TRUE(index.Open(settings.staticsIndexPath, BinaryFile::Mode::ReadWriteExisting));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "clientfiles/file_exception.h"
+#include "oracles/statics_record_export.h"
 #include "support/temp_dir.h"
 
 namespace kestrel {
@@ -41,7 +42,7 @@ TEST_F(StaticsReadTest, AnEntryIsReadLittleEndianFromItsBlocksPosition) {
     std::copy(second.begin(), second.end(), index.begin() + 12);
     WriteBytes(path, index);
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     StaticIndexEntry entry;
     ReadStaticIndexEntry(file, 0, 1, entry);
     EXPECT_EQ(entry.lookup, 0x40302010);
@@ -52,7 +53,7 @@ TEST_F(StaticsReadTest, AnEntryIsReadLittleEndianFromItsBlocksPosition) {
 TEST_F(StaticsReadTest, ALookupOfMinusOneMeansNoStaticsWhateverTheLengthSays) {
     WriteBytes(path, {0xFF, 0xFF, 0xFF, 0xFF, 0x99, 0x99, 0x99, 0x99, 0, 0, 0, 0});
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     StaticIndexEntry entry;
     ReadStaticIndexEntry(file, 0, 0, entry);
     EXPECT_EQ(entry.lookup, -1);
@@ -62,7 +63,7 @@ TEST_F(StaticsReadTest, ALookupOfMinusOneMeansNoStaticsWhateverTheLengthSays) {
 TEST_F(StaticsReadTest, AShortEntryKeepsTheBytesItDidNotReach) {
     WriteBytes(path, {5, 0, 0, 0, 7, 0});  // lookup whole, length half
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     StaticIndexEntry entry{-1, 0x00AB0000u, 0xCAFEu};
     ReadStaticIndexEntry(file, 0, 0, entry);
     EXPECT_EQ(entry.lookup, 5);
@@ -74,7 +75,7 @@ TEST_F(StaticsReadTest, ARecordReadsUnsignedIdsAndHuesAndASignedAltitude) {
     WriteBytes(path,
                {0, 0, 0xFF, 0xFF, 9, 0, 0x80, 0xFF, 0xFF, 0x34, 0x12, 200, 255, 0x7F, 0x01, 0x00});
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     StaticRecord record;
     ReadStaticRecord(file, 2, record);
     EXPECT_EQ(record.tileId, 65535);
@@ -93,7 +94,7 @@ TEST_F(StaticsReadTest, ARecordReadsUnsignedIdsAndHuesAndASignedAltitude) {
 TEST_F(StaticsReadTest, ARecordAtANegativePositionFailsTheSeek) {
     WriteBytes(path, Bytes(7));
     BinaryFile file;
-    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::SourceTargetData));
+    ASSERT_TRUE(file.Open(path, BinaryFile::Mode::ReadWriteExisting));
     StaticRecord record;
     EXPECT_THROW(ReadStaticRecord(file, -2, record), FileException);
 }

@@ -1,4 +1,4 @@
-#include "operations/world_item_writer.h"
+#include "oracles/world_item_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ class WorldItemWriterTest : public ::testing::Test {
 protected:
     std::string Written(int x, int y, int z, int tileId, int hue, int index) {
         BinaryFile items;
-        EXPECT_TRUE(items.Open(path, BinaryFile::Mode::NewTextOutput));
+        EXPECT_TRUE(items.Open(path, BinaryFile::Mode::CreateTruncate));
         WriteWorldItem(items, x, y, z, tileId, hue, index);
         items.Close();
         return ReadText(path);
@@ -58,7 +58,7 @@ TEST_F(WorldItemWriterTest, ValuesAreWrittenInPlainSignedDecimal) {
 
 TEST_F(WorldItemWriterTest, SectionsFollowOneAnotherWithNothingBetween) {
     BinaryFile items;
-    ASSERT_TRUE(items.Open(path, BinaryFile::Mode::NewTextOutput));
+    ASSERT_TRUE(items.Open(path, BinaryFile::Mode::CreateTruncate));
     WriteWorldItem(items, 1, 2, 3, 4, 5, 0);
     WriteWorldItem(items, 6, 7, 8, 9, 10, 1);
     items.Close();

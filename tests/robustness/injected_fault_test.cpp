@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <set>
+#include <span>
 
 #include "clientfiles/byte_order.h"
 #include "clientfiles/file_exception.h"
@@ -53,7 +55,7 @@ std::set<long> Probes(long count) {
 bool AllReleased(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         BinaryFile file;
-        if (!file.Open(path, BinaryFile::Mode::SourceTargetData)) {
+        if (!file.Open(path, BinaryFile::Mode::ReadWriteExisting)) {
             return false;
         }
     }
@@ -106,6 +108,62 @@ const char* CallName(FileCall call) {
 // affair, so a run without such calls has nothing of that kind to fail.
 bool MayBeLeftOut(FileCall call) {
     return call == FileCall::Seek || call == FileCall::Length;
+}
+
+// One operation under injected faults: how to put its files back as they were,
+// how to run it, and what its files must hold afterwards.
+struct FaultedOperation {
+    std::function<std::string(const std::string& role)> pathOf;  // full path of a role's file
+    std::vector<std::string> files;                              // every file it opens
+    std::function<void()> reset;                                 // the files as before a run
+    std::function<void()> run;
+    std::function<void()> expectWhole;  // after a run without a failure
+    // After the nth of count calls of row failed.
+    std::function<void(const FaultCase& row, long nth, long count)> expectAfterFailure;
+};
+
+// For each case, counts the calls of its kind on its file in a clean run, then
+// makes the first, a middle and the last of them fail in turn: the failure
+// leaves the operation as a FileException with the case's text, no call is
+// made after it, the busy indicator has begun and ended without a message, and
+// every file is released.
+void ExpectEachFaultEndsTheOperation(const FaultedOperation& operation,
+                                     std::span<const FaultCase> cases, RecordingUi& ui) {
+    for (const FaultCase& row : cases) {
+        const std::string path = operation.pathOf(row.role);
+        FileFaults faults(row.call, path);
+        operation.reset();
+        operation.run();
+        operation.expectWhole();
+        if (::testing::Test::HasFatalFailure()) {
+            return;
+        }
+        const long count = faults.Calls();
+        if (count == 0 && MayBeLeftOut(row.call)) {
+            continue;
+        }
+        ASSERT_GT(count, 0) << CallName(row.call) << " on " << row.role;
+
+        for (const long nth : Probes(count)) {
+            SCOPED_TRACE(::testing::Message() << CallName(row.call) << " " << nth << " of " << count
+                                              << " on the " << row.role);
+            operation.reset();
+            ui.events.clear();
+            faults.FailAt(nth, row.error);
+            std::string thrown = "(nothing)";
+            try {
+                operation.run();
+            } catch (const FileException& failure) {
+                thrown = failure.what();
+            }
+            EXPECT_TRUE(faults.Failed());
+            EXPECT_EQ(thrown, Expand(row.text, path));
+            EXPECT_EQ(faults.Calls(), nth) << "the operation went on after the failure";
+            EXPECT_EQ(ui.events, (Events{"begin", "end"}));
+            EXPECT_TRUE(AllReleased(operation.files));
+            operation.expectAfterFailure(row, nth, count);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -163,54 +221,33 @@ TEST_F(MapCopyFaultTest, AFailingCallStopsTheCopyClosesBothFilesAndKeepsWhatWasW
          "A hardware I/O error was reported while accessing an unnamed file."},
         {FileCall::Close, "dest", ENOSPC, "Disk full while accessing an unnamed file."},
     };
-    for (const FaultCase& row : cases) {
-        const std::string path = PathOf(row.role);
-        FileFaults faults(row.call, path);
-        WriteBytes(settings.destMapPath, dest);
-        CopyMapRegion(settings, ui);
+    FaultedOperation copy;
+    copy.pathOf = [&](const std::string& role) { return PathOf(role); };
+    copy.files = {settings.sourceMapPath, settings.destMapPath};
+    copy.reset = [&] { WriteBytes(settings.destMapPath, dest); };
+    copy.run = [&] { CopyMapRegion(settings, ui); };
+    copy.expectWhole = [&] {
         ASSERT_EQ(ReadBytes(settings.destMapPath), expected) << "the clean run failed";
-        const long count = faults.Calls();
-        if (count == 0 && MayBeLeftOut(row.call)) {
-            continue;
+    };
+    copy.expectAfterFailure = [&](const FaultCase& row, long nth, long count) {
+        EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
+        // Every byte of the destination is either as it was or as the copy
+        // makes it: nothing is rolled back and nothing is garbage.
+        const Bytes after = ReadBytes(settings.destMapPath);
+        ASSERT_EQ(after.size(), dest.size());
+        std::size_t wrong = 0;
+        for (std::size_t at = 0; at < after.size(); ++at) {
+            wrong += after[at] != dest[at] && after[at] != expected[at];
         }
-        ASSERT_GT(count, 0) << CallName(row.call) << " on " << row.role;
-
-        for (const long nth : Probes(count)) {
-            SCOPED_TRACE(::testing::Message() << CallName(row.call) << " " << nth << " of " << count
-                                              << " on the " << row.role);
-            WriteBytes(settings.destMapPath, dest);
-            ui.events.clear();
-            faults.FailAt(nth, row.error);
-            std::string thrown = "(nothing)";
-            try {
-                CopyMapRegion(settings, ui);
-            } catch (const FileException& failure) {
-                thrown = failure.what();
-            }
-            EXPECT_TRUE(faults.Failed());
-            EXPECT_EQ(thrown, Expand(row.text, path));
-            EXPECT_EQ(faults.Calls(), nth) << "the copy went on after the failure";
-            EXPECT_EQ(ui.events, (Events{"begin", "end"}));
-            EXPECT_TRUE(AllReleased({settings.sourceMapPath, settings.destMapPath}));
-            EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
-
-            // Every byte of the destination is either as it was or as the copy
-            // makes it: nothing is rolled back and nothing is garbage.
-            const Bytes after = ReadBytes(settings.destMapPath);
-            ASSERT_EQ(after.size(), dest.size());
-            std::size_t wrong = 0;
-            for (std::size_t at = 0; at < after.size(); ++at) {
-                wrong += after[at] != dest[at] && after[at] != expected[at];
-            }
-            EXPECT_EQ(wrong, 0u);
-            if (row.call == FileCall::Close) {
-                EXPECT_EQ(after, expected) << "a failed close lost written cells";
-            }
-            if (row.call == FileCall::Write && nth == count && count > 1) {
-                EXPECT_NE(after, dest) << "the writes before the failing one were lost";
-            }
+        EXPECT_EQ(wrong, 0u);
+        if (row.call == FileCall::Close) {
+            EXPECT_EQ(after, expected) << "a failed close lost written cells";
         }
-    }
+        if (row.call == FileCall::Write && nth == count && count > 1) {
+            EXPECT_NE(after, dest) << "the writes before the failing one were lost";
+        }
+    };
+    ExpectEachFaultEndsTheOperation(copy, cases, ui);
 }
 
 // ---------------------------------------------------------------------------
@@ -316,55 +353,34 @@ TEST_F(StaticsExportFaultTest, AFailingCallStopsTheExportClosesEveryFileAndKeeps
          "A hardware I/O error was reported while accessing an unnamed file."},
     };
     ASSERT_GT(script.size(), 0u);
-    for (const FaultCase& row : cases) {
-        const std::string path = PathOf(row.role);
-        FileFaults faults(row.call, path);
-        ExportStatics(settings, ui);
+    FaultedOperation exportStatics;
+    exportStatics.pathOf = [&](const std::string& role) { return PathOf(role); };
+    exportStatics.files = {settings.staticsIndexPath, settings.staticsDataPath, settings.itemsPath};
+    exportStatics.reset = [&] { WriteText(settings.itemsPath, "old script"); };
+    exportStatics.run = [&] { ExportStatics(settings, ui); };
+    exportStatics.expectWhole = [&] {
         ASSERT_EQ(ReadText(settings.itemsPath), script) << "the clean run failed";
-        const long count = faults.Calls();
-        if (count == 0 && MayBeLeftOut(row.call)) {
-            continue;
+    };
+    exportStatics.expectAfterFailure = [&](const FaultCase& row, long nth, long count) {
+        EXPECT_EQ(ReadBytes(settings.staticsIndexPath), indexBytes);
+        EXPECT_EQ(ReadBytes(settings.staticsDataPath), dataBytes);
+        // The script is the old one (the failure came before it was opened)
+        // or the sections written up to the failure: a prefix of the whole.
+        const std::string after = ReadText(settings.itemsPath);
+        if (after != "old script") {
+            EXPECT_EQ(after, script.substr(0, after.size())) << "garbage in the script";
         }
-        ASSERT_GT(count, 0) << CallName(row.call) << " on " << row.role;
-
-        for (const long nth : Probes(count)) {
-            SCOPED_TRACE(::testing::Message() << CallName(row.call) << " " << nth << " of " << count
-                                              << " on the " << row.role);
-            WriteText(settings.itemsPath, "old script");
-            ui.events.clear();
-            faults.FailAt(nth, row.error);
-            std::string thrown = "(nothing)";
-            try {
-                ExportStatics(settings, ui);
-            } catch (const FileException& failure) {
-                thrown = failure.what();
-            }
-            EXPECT_TRUE(faults.Failed());
-            EXPECT_EQ(thrown, Expand(row.text, path));
-            EXPECT_EQ(faults.Calls(), nth) << "the export went on after the failure";
-            EXPECT_EQ(ui.events, (Events{"begin", "end"}));
-            EXPECT_TRUE(AllReleased(
-                {settings.staticsIndexPath, settings.staticsDataPath, settings.itemsPath}));
-            EXPECT_EQ(ReadBytes(settings.staticsIndexPath), indexBytes);
-            EXPECT_EQ(ReadBytes(settings.staticsDataPath), dataBytes);
-
-            // The script is the old one (the failure came before it was opened)
-            // or the sections written up to the failure: a prefix of the whole.
-            const std::string after = ReadText(settings.itemsPath);
-            if (after != "old script") {
-                EXPECT_EQ(after, script.substr(0, after.size())) << "garbage in the script";
-            }
-            if (row.call == FileCall::Close && row.role == std::string("items")) {
-                EXPECT_EQ(after, script) << "a failed close lost written sections";
-            }
-            if (row.call == FileCall::Write) {
-                EXPECT_LT(after.size(), script.size());
-                if (nth == count && count > 1) {
-                    EXPECT_GT(after.size(), 0u) << "the writes before the failing one were lost";
-                }
+        if (row.call == FileCall::Close && row.role == std::string("items")) {
+            EXPECT_EQ(after, script) << "a failed close lost written sections";
+        }
+        if (row.call == FileCall::Write) {
+            EXPECT_LT(after.size(), script.size());
+            if (nth == count && count > 1) {
+                EXPECT_GT(after.size(), 0u) << "the writes before the failing one were lost";
             }
         }
-    }
+    };
+    ExpectEachFaultEndsTheOperation(exportStatics, cases, ui);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // end with the right message and exit status, change no file it was not asked
 // to change, and never hang or die of a signal.
 
+#include <algorithm>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -51,6 +52,27 @@ std::string FullPath(const std::string& path) {
 
 std::string Message(const std::string& text) {
     return "kestrel-cli: " + text + "\n";
+}
+
+// The option that names the file an open failure message is about.
+std::string OptionOf(const std::string& message) {
+    const std::pair<const char*, const char*> options[] = {
+        {kCannotOpenSourceMap, "--source-map"},   {kCannotOpenDestMap, "--dest-map"},
+        {kCannotOpenStaticsIndex, "--statics-index"}, {kCannotOpenStaticsData, "--statics-data"},
+        {kCannotOpenItems, "--items"},
+    };
+    for (const auto& [text, option] : options) {
+        if (message == text) {
+            return option;
+        }
+    }
+    return "";
+}
+
+// The value of option in arguments.
+std::string ValueOf(const std::vector<std::string>& arguments, const std::string& option) {
+    const auto at = std::find(arguments.begin(), arguments.end(), option);
+    return at == arguments.end() || at + 1 == arguments.end() ? std::string() : *(at + 1);
 }
 
 // Everything under a directory, links not followed: what each entry is and
@@ -150,15 +172,29 @@ protected:
     }
 
     // Runs kestrel-cli and expects it to fail with message and change nothing.
+    // A message about a file that cannot be opened is followed by the path as
+    // given and the system's reason, "(PATH: REASON)": reason when given,
+    // otherwise any.
     void ExpectRefused(const std::vector<std::string>& arguments, const std::string& message,
-                       const ProgramSetup& setup = {}) {
+                       const ProgramSetup& setup = {}, const std::string& reason = "") {
         const auto before = Snapshot(dir.Path());
         const ProgramResult result = Cli(arguments, setup);
         ASSERT_TRUE(result.started) << result.setupError;
         EXPECT_TRUE(result.exited)
             << "signal " << result.signal << (result.timedOut ? ", hung" : "");
         EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.err, Message(message));
+        if (const std::string option = OptionOf(message); !option.empty()) {
+            const std::string opening = "kestrel-cli: " + message + " (" + ValueOf(arguments, option) + ": ";
+            if (!reason.empty()) {
+                EXPECT_EQ(result.err, opening + reason + ")\n");
+            } else {
+                EXPECT_TRUE(result.err.starts_with(opening) && result.err.ends_with(")\n") &&
+                            result.err.size() > opening.size() + 2)
+                    << result.err;
+            }
+        } else {
+            EXPECT_EQ(result.err, Message(message));
+        }
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(Snapshot(dir.Path()), before) << "a file was changed";
     }
@@ -187,46 +223,53 @@ TEST_F(CliConditionTest, PathsThatCannotBeOpenedAreReportedAndChangeNothing) {
     const std::string data = File("statics0.mul");
     const std::string items = File("items.wsc");
 
+    const std::string missing = "No such file or directory";
+    const std::string isdir = "Is a directory";
+    const std::string notdir = "Not a directory";
+    const std::string loop = "Too many levels of symbolic links";
+    const std::string tooLong = "File name too long";
+    const std::string held = "Resource temporarily unavailable";
     const struct {
         std::vector<std::string> arguments;
         const char* message;
+        std::string reason;
     } cases[] = {
-        {CopyMap(File("missing.mul"), dest), kCannotOpenSourceMap},
-        {CopyMap(File("a dir"), dest), kCannotOpenSourceMap},
-        {CopyMap(File("no such dir/map0.mul"), dest), kCannotOpenSourceMap},
-        {CopyMap("", dest), kCannotOpenSourceMap},
-        {CopyMap(File("loop-a"), dest), kCannotOpenSourceMap},
-        {CopyMap(File("plain/map0.mul"), dest), kCannotOpenSourceMap},
-        {CopyMap(longPath, dest), kCannotOpenSourceMap},
-        {CopyMap(source, ""), kCannotOpenDestMap},
-        {CopyMap(source, File("a dir")), kCannotOpenDestMap},
-        {CopyMap(source, File("no such dir/map0.mul")), kCannotOpenDestMap},
-        {CopyMap(source, File("dangling.mul")), kCannotOpenDestMap},
-        {CopyMap(source, dest + "/"), kCannotOpenDestMap},
+        {CopyMap(File("missing.mul"), dest), kCannotOpenSourceMap, missing},
+        {CopyMap(File("a dir"), dest), kCannotOpenSourceMap, isdir},
+        {CopyMap(File("no such dir/map0.mul"), dest), kCannotOpenSourceMap, missing},
+        {CopyMap("", dest), kCannotOpenSourceMap, missing},
+        {CopyMap(File("loop-a"), dest), kCannotOpenSourceMap, loop},
+        {CopyMap(File("plain/map0.mul"), dest), kCannotOpenSourceMap, notdir},
+        {CopyMap(longPath, dest), kCannotOpenSourceMap, tooLong},
+        {CopyMap(source, ""), kCannotOpenDestMap, missing},
+        {CopyMap(source, File("a dir")), kCannotOpenDestMap, isdir},
+        {CopyMap(source, File("no such dir/map0.mul")), kCannotOpenDestMap, missing},
+        {CopyMap(source, File("dangling.mul")), kCannotOpenDestMap, missing},
+        {CopyMap(source, dest + "/"), kCannotOpenDestMap, notdir},
         // One file in both roles, however it is reached.
-        {CopyMap(source, source), kCannotOpenDestMap},
-        {CopyMap(source, File("source-link.mul")), kCannotOpenDestMap},
-        {CopyMap(File("source-link.mul"), File("source-hard.mul")), kCannotOpenDestMap},
-        {CopyMap(source, File("a dir/../source.mul")), kCannotOpenDestMap},
-        {CopyStatics(File("missing.mul"), data, items), kCannotOpenStaticsIndex},
-        {CopyStatics("", data, items), kCannotOpenStaticsIndex},
-        {CopyStatics(File("a dir"), data, items), kCannotOpenStaticsIndex},
-        {CopyStatics(index, File("a dir"), items), kCannotOpenStaticsData},
-        {CopyStatics(index, "", items), kCannotOpenStaticsData},
-        {CopyStatics(index, File("index-link.mul"), items), kCannotOpenStaticsData},
-        {CopyStatics(index, data, ""), kCannotOpenItems},
-        {CopyStatics(index, data, File("a dir")), kCannotOpenItems},
-        {CopyStatics(index, data, File("no such dir/items.wsc")), kCannotOpenItems},
-        {CopyStatics(index, data, File("plain/items.wsc")), kCannotOpenItems},
-        {CopyStatics(index, data, longPath), kCannotOpenItems},
+        {CopyMap(source, source), kCannotOpenDestMap, held},
+        {CopyMap(source, File("source-link.mul")), kCannotOpenDestMap, held},
+        {CopyMap(File("source-link.mul"), File("source-hard.mul")), kCannotOpenDestMap, held},
+        {CopyMap(source, File("a dir/../source.mul")), kCannotOpenDestMap, held},
+        {CopyStatics(File("missing.mul"), data, items), kCannotOpenStaticsIndex, missing},
+        {CopyStatics("", data, items), kCannotOpenStaticsIndex, missing},
+        {CopyStatics(File("a dir"), data, items), kCannotOpenStaticsIndex, isdir},
+        {CopyStatics(index, File("a dir"), items), kCannotOpenStaticsData, isdir},
+        {CopyStatics(index, "", items), kCannotOpenStaticsData, missing},
+        {CopyStatics(index, File("index-link.mul"), items), kCannotOpenStaticsData, held},
+        {CopyStatics(index, data, ""), kCannotOpenItems, missing},
+        {CopyStatics(index, data, File("a dir")), kCannotOpenItems, isdir},
+        {CopyStatics(index, data, File("no such dir/items.wsc")), kCannotOpenItems, missing},
+        {CopyStatics(index, data, File("plain/items.wsc")), kCannotOpenItems, notdir},
+        {CopyStatics(index, data, longPath), kCannotOpenItems, tooLong},
         // The script must not empty a statics file it reaches by a link.
-        {CopyStatics(index, data, File("index-hard.mul")), kCannotOpenItems},
-        {CopyStatics(index, data, File("data-link.mul")), kCannotOpenItems},
-        {CopyStatics(File("index-hard.mul"), data, index), kCannotOpenItems},
+        {CopyStatics(index, data, File("index-hard.mul")), kCannotOpenItems, held},
+        {CopyStatics(index, data, File("data-link.mul")), kCannotOpenItems, held},
+        {CopyStatics(File("index-hard.mul"), data, index), kCannotOpenItems, held},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments).substr(0, 300));
-        ExpectRefused(row.arguments, row.message);
+        ExpectRefused(row.arguments, row.message, {}, row.reason);
     }
 }
 
@@ -253,8 +296,8 @@ TEST_F(CliConditionTest, AFileAnotherProcessHoldsOpenIsReportedAndLeftAlone) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.held);
         BinaryFile holder;
-        ASSERT_TRUE(holder.Open(row.held, BinaryFile::Mode::SourceTargetData));
-        ExpectRefused(row.arguments, row.message);
+        ASSERT_TRUE(holder.Open(row.held, BinaryFile::Mode::ReadWriteExisting));
+        ExpectRefused(row.arguments, row.message, {}, "Resource temporarily unavailable");
     }
 }
 

@@ -13,10 +13,10 @@
 #include "operations/settings_exchange.h"
 #include "operations/statics_export.h"
 #include "support/temp_dir.h"
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
 #include "ui/context_help.h"
-#include "ui/kestrel_app.h"
-#include "ui/kestrel_dlg.h"
+#include "ui/application.h"
+#include "ui/main_dialog.h"
 #include "ui_test_main.h"
 #include "ui_test_support.h"
 
@@ -46,7 +46,7 @@ public:
     }
 
     TempDir files;
-    CKestrelDlg dialog;
+    MainDialog dialog;
 };
 
 // Records the URLs that the desktop is asked to open.
@@ -110,13 +110,13 @@ private slots:
         QFETCH(QString, rejection);
         QFETCH(QString, stored);
         MissingFilesDialog fixture;
-        CKestrelDlg& dialog = fixture.dialog;
+        MainDialog& dialog = fixture.dialog;
         QVERIFY(ShowActive(dialog));
         QLineEdit* edit = dialog.Edit(SettingsField(field));
         edit->setText(text);
         MessageRecorder recorder;
 
-        QTest::mouseClick(fixture.Button(CKestrelDlg::kIdCopyMap), Qt::LeftButton);
+        QTest::mouseClick(fixture.Button(MainDialog::kCopyMapButton), Qt::LeftButton);
 
         QCOMPARE(QString::fromStdString(FieldText(dialog.Settings(), SettingsField(field))),
                  stored);
@@ -136,7 +136,7 @@ private slots:
 
     void exchangeStopsAtTheFirstRejectedFieldInExchangeOrder() {
         MissingFilesDialog fixture;
-        CKestrelDlg& dialog = fixture.dialog;
+        MainDialog& dialog = fixture.dialog;
         QVERIFY(ShowActive(dialog));
         const QString sourceMap = QString::fromStdString(fixture.files.File("other-map0.mul"));
         fixture.Set(SettingsField::SourceMapPath, sourceMap);
@@ -146,7 +146,7 @@ private slots:
         MessageRecorder recorder;
 
         // Max. X is taken before Min. X; Items.wsc comes last.
-        fixture.Button(CKestrelDlg::kIdCopyMap)->click();
+        fixture.Button(MainDialog::kCopyMapButton)->click();
         QCOMPARE(recorder.Texts(), QStringList(RangeMessage(0, 6143)));
         QCOMPARE(QApplication::focusWidget(), dialog.Edit(SettingsField::MaxX));
         QCOMPARE(dialog.Settings().sourceMapPath, sourceMap.toStdString());
@@ -154,21 +154,21 @@ private slots:
         QCOMPARE(dialog.Settings().itemsPath, std::string("items.wsc"));
 
         fixture.Set(SettingsField::MaxX, "5");
-        fixture.Button(CKestrelDlg::kIdCopyStatics)->click();
+        fixture.Button(MainDialog::kCopyStaticsButton)->click();
         QCOMPARE(recorder.Texts(), QStringList({RangeMessage(0, 6143), kSyntax}));
         QCOMPARE(QApplication::focusWidget(), dialog.Edit(SettingsField::MinX));
         QCOMPARE(dialog.Settings().maxX, 5);
         QCOMPARE(dialog.Settings().minX, 0);
 
         fixture.Set(SettingsField::MinX, "3");
-        fixture.Button(CKestrelDlg::kIdCopyMap)->click();
+        fixture.Button(MainDialog::kCopyMapButton)->click();
         QCOMPARE(recorder.Texts().last(), QString::fromLatin1(kCannotOpenSourceMap));
         QCOMPARE(dialog.Settings().minX, 3);
         QCOMPARE(dialog.Settings().itemsPath, std::string(" spaced.wsc "));
     }
 
     void tabVisitsTheTabStopsInTemplateOrder() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         const QStringList stops = {"edit1000", "edit1001", "edit1002", "edit1003", "edit1005",
                                    "edit1008", "edit1011", "edit1012", "edit1013", "edit1014",
@@ -231,7 +231,7 @@ private slots:
     void dialogEndsWithoutExchange() {
         QFETCH(QString, way);
         MissingFilesDialog fixture;
-        CKestrelDlg& dialog = fixture.dialog;
+        MainDialog& dialog = fixture.dialog;
         QVERIFY(ShowActive(dialog));
         fixture.Set(SettingsField::MaxX, "abc");
         fixture.Set(SettingsField::MinX, "7");
@@ -241,7 +241,7 @@ private slots:
         MessageRecorder recorder;
 
         if (way == "Quit button") {
-            QTest::mouseClick(fixture.Button(CKestrelDlg::kIdCancel), Qt::LeftButton);
+            QTest::mouseClick(fixture.Button(MainDialog::kQuitButton), Qt::LeftButton);
         } else if (way == "Alt+Q") {
             QTest::keyClick(edit, Qt::Key_Q, Qt::AltModifier);
         } else if (way == "Enter in an edit field") {
@@ -272,7 +272,7 @@ private slots:
     }
     void aboutBoxOpensFromTheButtonAndTheWindowMenu() {
         QFETCH(QString, way);
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         QWidget* focus = QApplication::focusWidget();
         QString caption;
@@ -300,7 +300,7 @@ private slots:
                 }
             },
             [&](QWidget* modal) {
-                if (qobject_cast<CAboutDlg*>(modal) != nullptr) {
+                if (qobject_cast<AboutDialog*>(modal) != nullptr) {
                     caption = modal->windowTitle();
                     owner = modal->parentWidget();
                     QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("button1")),
@@ -319,7 +319,7 @@ private slots:
         QVERIFY(QDir::setCurrent(QString::fromStdString(directory.Path().string())));
         UrlRecorder desktop;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "Open");
-        CKestrelDlg dialog;
+        MainDialog dialog;
         const bool shown = ShowActive(dialog);
         MessageRecorder recorder;
 
@@ -355,7 +355,7 @@ private slots:
             return true;
         });
         help.Install();
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         MessageRecorder recorder;
 
@@ -401,7 +401,7 @@ private slots:
             return desktopOpens;
         });
         help.Install();
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         MessageRecorder recorder;
 
@@ -428,7 +428,7 @@ private slots:
             return true;
         });
         help.Install();
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         MessageRecorder recorder;
 
@@ -444,18 +444,20 @@ private slots:
                  QStringLiteral("/opt/kestrel/share/doc/kestrel/help_index.html"));
     }
 
-    void initInstanceRunsTheDialogModallyAndReturnsFalse() {
-        CKestrelApp app;
+    void theApplicationRunsTheMainDialogModallyAndEndsWithStatusZero() {
         QString caption;
-        bool result = true;
-        const bool opened = WhileModal([&] { result = app.InitInstance(); },
+        bool iconSet = false;
+        int status = -1;
+        const bool opened = WhileModal([&] { status = RunApplication(); },
                                        [&](QWidget* modal) {
                                            caption = modal->windowTitle();
+                                           iconSet = !QApplication::windowIcon().isNull();
                                            QTest::keyClick(modal, Qt::Key_Escape);
                                        });
         QVERIFY(opened);
         QCOMPARE(caption, QStringLiteral("Kestrel"));
-        QVERIFY(!result);
+        QVERIFY(iconSet);
+        QCOMPARE(status, 0);
     }
 };
 

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -6,9 +7,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
+#include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 #include "ui_test_main.h"
 #include "ui_test_support.h"
 
@@ -45,7 +47,7 @@ void VerifyLabelsShowTheirWholeText(QDialog& dialog) {
     }
 }
 
-class AboutTextlessDlg : public CKestrelDlg {
+class AboutTextlessDialog : public MainDialog {
 protected:
     QString AboutMenuText() const override { return QString(); }
 };
@@ -86,40 +88,85 @@ private slots:
         QCOMPARE(converter.Rect(units.x(), units.y(), units.width(), units.height()), pixels);
     }
 
-    void mainDialogPlacesControlsByTheTemplate_data() {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QRect>("units");
-        QTest::newRow("StaIdx0.mul edit") << "edit1000" << QRect(57, 16, 114, 12);
-        QTest::newRow("destination Map0.mul edit") << "edit1005" << QRect(57, 95, 114, 12);
-        QTest::newRow("Off Z edit") << "edit1016" << QRect(220, 64, 23, 12);
-        QTest::newRow("Copy Map") << "button5" << QRect(192, 93, 50, 14);
-        QTest::newRow("Copy Statics") << "button6" << QRect(254, 93, 50, 14);
-        QTest::newRow("About") << "button3" << QRect(12, 130, 50, 14);
-        QTest::newRow("Help") << "button4" << QRect(140, 130, 50, 14);
-        QTest::newRow("Quit") << "button2" << QRect(253, 130, 50, 14);
-        QTest::newRow("Copy Rectangle") << "Copy Rectangle" << QRect(188, 7, 120, 75);
-        QTest::newRow("Min. Y:") << "Min. Y:" << QRect(252, 21, 25, 8);
-        QTest::newRow("(relative value)") << "(relative value)" << QRect(245, 67, 47, 8);
+    void aDialogTemplatePlacesEachControlInDialogUnitsInTemplateOrder() {
+        const ControlTemplate controls[] = {
+            {ControlKind::GroupBox, kNoControlId, "Frame", 4, 4, 100, 40},
+            {ControlKind::Label, kNoControlId, "Name:", 8, 16, 30, 8},
+            {ControlKind::Edit, 71, "", 40, 14, 60, 12},
+            {ControlKind::PushButton, 72, "&Go", 110, 4, 40, 14},
+            {ControlKind::DefaultPushButton, 73, "&Stop", 110, 24, 40, 14},
+        };
+        QDialog dialog;
+        const std::vector<QWidget*> created =
+            BuildDialog(dialog, QStringLiteral("Template"), 160, 50, controls);
+        QVERIFY(ShowActive(dialog));
+        const DialogUnits units(dialog.font());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Template"));
+        QCOMPARE(dialog.minimumSize(), units.Size(160, 50));
+        QCOMPARE(dialog.maximumSize(), units.Size(160, 50));
+        QCOMPARE(created.size(), std::size(controls));
+        for (std::size_t i = 0; i < created.size(); ++i) {
+            const ControlTemplate& control = controls[i];
+            const QRect rect = units.Rect(control.x, control.y, control.width, control.height);
+            if (control.kind == ControlKind::Label) {
+                QCOMPARE(created[i]->pos(), rect.topLeft());
+                QVERIFY(created[i]->width() >= rect.width());
+            } else {
+                QCOMPARE(created[i]->geometry(), rect);
+            }
+        }
+        QCOMPARE(created[2]->objectName(), QStringLiteral("edit71"));
+        QCOMPARE(created[3]->objectName(), QStringLiteral("button72"));
+        QVERIFY(static_cast<QPushButton*>(created[4])->isDefault());
+        // Tab order is template order.
+        created[2]->setFocus();
+        QTest::keyClick(created[2], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), created[3]);
+        QTest::keyClick(created[3], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), created[4]);
     }
-    void mainDialogPlacesControlsByTheTemplate() {
-        QFETCH(QString, control);
-        QFETCH(QRect, units);
-        CKestrelDlg dialog;
-        QWidget* widget = FindControl(dialog, control);
-        QVERIFY(widget != nullptr);
-        const QRect expected =
-            DialogUnits(dialog.font()).Rect(units.x(), units.y(), units.width(), units.height());
-        if (qobject_cast<QLabel*>(widget) != nullptr) {
-            QCOMPARE(widget->pos(), expected.topLeft());
-            QCOMPARE(widget->height(), expected.height());
-            QVERIFY(widget->width() >= expected.width());
-        } else {
-            QCOMPARE(widget->geometry(), expected);
+
+    // Whatever the font: every edit and button lies inside the dialog, none
+    // overlaps another, every edit lies inside a group box and has a label at
+    // its left on the same line.
+    void mainDialogControlsLieInsideItAndApart() {
+        MainDialog dialog;
+        QVERIFY(ShowActive(dialog));
+        QList<QWidget*> controls;
+        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+            controls.append(edit);
+        }
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            controls.append(button);
+        }
+        QCOMPARE(controls.size(), 17);
+        const QRect inside = dialog.rect();
+        for (QWidget* control : controls) {
+            QVERIFY2(inside.contains(control->geometry()), qPrintable(control->objectName()));
+            for (QWidget* other : controls) {
+                QVERIFY2(control == other || !control->geometry().intersects(other->geometry()),
+                         qPrintable(control->objectName() + " / " + other->objectName()));
+            }
+        }
+        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+            const QRect field = edit->geometry();
+            bool framed = false;
+            for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
+                framed = framed || box->geometry().contains(field);
+            }
+            QVERIFY2(framed, qPrintable(edit->objectName()));
+            bool labelled = false;
+            for (QLabel* label : dialog.findChildren<QLabel*>()) {
+                const QRect text = label->geometry();
+                labelled = labelled || (text.left() < field.left() && text.top() < field.bottom() &&
+                                        text.bottom() > field.top());
+            }
+            QVERIFY2(labelled, qPrintable(edit->objectName()));
         }
     }
 
     void mainDialogHasTheTemplatesControlsAndFixedSize() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Kestrel"));
         const QSize size = DialogUnits(dialog.font()).Size(315, 151);
         QCOMPARE(dialog.minimumSize(), size);
@@ -138,24 +185,14 @@ private slots:
     }
 
     void mainDialogOpensWithTheDefaultsAndTheFocusInTheStaticsIndexField() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
-        const QList<std::pair<SettingsField, QString>> expected = {
-            {SettingsField::SourceMapPath, "e:\\ultimaonline\\map0.mul"},
-            {SettingsField::StaticsIndexPath, "e:\\ultimaonline\\staidx0.mul"},
-            {SettingsField::StaticsDataPath, "e:\\ultimaonline\\statics0.mul"},
-            {SettingsField::DestMapPath, "e:\\ultimaonline\\map0.mul"},
-            {SettingsField::MaxX, "10"},
-            {SettingsField::MinX, "0"},
-            {SettingsField::OffX, "0"},
-            {SettingsField::MaxY, "10"},
-            {SettingsField::MinY, "0"},
-            {SettingsField::OffY, "0"},
-            {SettingsField::OffZ, "0"},
-            {SettingsField::ItemsPath, "items.wsc"},
-        };
-        for (const auto& [field, text] : expected) {
-            QCOMPARE(dialog.Edit(field)->text(), text);
+        // Each field in its own edit, as the settings record's defaults read.
+        const CopySettings defaults;
+        for (const FieldDescription& field : kSettingsFields) {
+            QLineEdit* edit = dialog.Edit(field.field);
+            QCOMPARE(edit->objectName(), QStringLiteral("edit%1").arg(field.controlId));
+            QCOMPARE(edit->text(), QString::fromStdString(FieldText(defaults, field.field)));
         }
         QLineEdit* first = dialog.findChild<QLineEdit*>(QStringLiteral("edit1000"));
         QCOMPARE(QApplication::focusWidget(), first);
@@ -166,29 +203,36 @@ private slots:
     }
 
     void windowMenuEndsWithASeparatorAndTheAboutItem() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         dialog.show();
         QCOMPARE(ActionTexts(*dialog.WindowMenu()),
                  QStringList({"&Close", "-", "&About Kestrel..."}));
     }
 
     void windowMenuGetsNoAboutItemWhenItsTextIsEmpty() {
-        AboutTextlessDlg dialog;
+        AboutTextlessDialog dialog;
         dialog.show();
         QCOMPARE(ActionTexts(*dialog.WindowMenu()), QStringList({"&Close"}));
     }
 
     void aboutBoxFollowsItsTemplate() {
-        CAboutDlg about;
+        AboutDialog about;
         QVERIFY(ShowActive(about));
         const DialogUnits units(about.font());
         QCOMPARE(about.windowTitle(), QStringLiteral("About Kestrel"));
         QCOMPARE(about.minimumSize(), units.Size(235, 55));
         QCOMPARE(about.maximumSize(), units.Size(235, 55));
 
-        QWidget* version = FindControl(about, QStringLiteral("Kestrel Version 1.0"));
+        // The version and the year come from the project's version record.
+        QWidget* version = FindControl(about, QStringLiteral("Kestrel Version %1.%2")
+                                                  .arg(KESTREL_VERSION_MAJOR)
+                                                  .arg(KESTREL_VERSION_MINOR));
         QVERIFY(version != nullptr);
         QCOMPARE(version->pos(), units.Rect(40, 10, 119, 8).topLeft());
+        QWidget* copyright = FindControl(
+            about, QStringLiteral("(C) %1 The Kestrel developers").arg(KESTREL_RELEASE_YEAR));
+        QVERIFY(copyright != nullptr);
+        QCOMPARE(copyright->pos(), units.Rect(40, 25, 119, 8).topLeft());
         VerifyLabelsShowTheirWholeText(about);
 
         auto* ok = about.findChild<QPushButton*>(QStringLiteral("button1"));

@@ -14,7 +14,7 @@
 #include "operations/map_region_copy.h"
 #include "operations/statics_export.h"
 #include "support/temp_dir.h"
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui/qt_user_interface.h"
 #include "ui/run_command.h"
@@ -75,7 +75,7 @@ public:
     }
 
     TempDir files;
-    CKestrelDlg dialog;
+    MainDialog dialog;
 };
 
 // Lowers the file-size limit of this process while it lives.
@@ -123,7 +123,7 @@ private slots:
         fixture.Set(SettingsField::OffZ, "1");
         MessageRecorder recorder;
 
-        fixture.Press(CKestrelDlg::kIdCopyMap);
+        fixture.Press(MainDialog::kCopyMapButton);
 
         QVERIFY(recorder.messages.isEmpty());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
@@ -140,7 +140,7 @@ private slots:
         fixture.SetStaticsRectangle();
         MessageRecorder recorder;
 
-        fixture.Press(CKestrelDlg::kIdCopyStatics);
+        fixture.Press(MainDialog::kCopyStaticsButton);
 
         QVERIFY(recorder.messages.isEmpty());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
@@ -155,33 +155,42 @@ private slots:
         QTest::addColumn<QString>("data");
         QTest::addColumn<QString>("items");
         QTest::addColumn<QString>("message");
-        const int map = CKestrelDlg::kIdCopyMap;
-        const int statics = CKestrelDlg::kIdCopyStatics;
-        QTest::newRow("source map missing") << map << "missing.mul"
-                                            << "map0.mul"
-                                            << ""
-                                            << ""
-                                            << "" << kCannotOpenSourceMap;
-        QTest::newRow("destination is the source") << map << "map0.mul"
-                                                   << "map0.mul"
-                                                   << ""
-                                                   << ""
-                                                   << "" << kCannotOpenDestMap;
-        QTest::newRow("statics index missing") << statics << ""
-                                               << ""
-                                               << "missing.mul"
-                                               << "statics0.mul"
-                                               << "items.wsc" << kCannotOpenStaticsIndex;
-        QTest::newRow("statics data is the index") << statics << ""
-                                                   << ""
-                                                   << "staidx0.mul"
-                                                   << "staidx0.mul"
-                                                   << "items.wsc" << kCannotOpenStaticsData;
-        QTest::newRow("items directory missing") << statics << ""
-                                                 << ""
-                                                 << "staidx0.mul"
-                                                 << "statics0.mul"
-                                                 << "missing/items.wsc" << kCannotOpenItems;
+        QTest::addColumn<QString>("failedPath");  // named in the details
+        QTest::addColumn<QString>("reason");
+        const int map = MainDialog::kCopyMapButton;
+        const int statics = MainDialog::kCopyStaticsButton;
+        const QString missing = QStringLiteral("No such file or directory");
+        const QString held = QStringLiteral("Resource temporarily unavailable");
+        QTest::newRow("source map missing")
+            << map << "missing.mul"
+            << "map0.mul"
+            << ""
+            << ""
+            << "" << kCannotOpenSourceMap << "missing.mul" << missing;
+        QTest::newRow("destination is the source")
+            << map << "map0.mul"
+            << "map0.mul"
+            << ""
+            << ""
+            << "" << kCannotOpenDestMap << "map0.mul" << held;
+        QTest::newRow("statics index missing")
+            << statics << ""
+            << ""
+            << "missing.mul"
+            << "statics0.mul"
+            << "items.wsc" << kCannotOpenStaticsIndex << "missing.mul" << missing;
+        QTest::newRow("statics data is the index")
+            << statics << ""
+            << ""
+            << "staidx0.mul"
+            << "staidx0.mul"
+            << "items.wsc" << kCannotOpenStaticsData << "staidx0.mul" << held;
+        QTest::newRow("items directory missing")
+            << statics << ""
+            << ""
+            << "staidx0.mul"
+            << "statics0.mul"
+            << "missing/items.wsc" << kCannotOpenItems << "missing/items.wsc" << missing;
     }
     void openFailuresAreShownAfterTheBusyCursorEnded() {
         QFETCH(int, command);
@@ -191,6 +200,8 @@ private slots:
         QFETCH(QString, data);
         QFETCH(QString, items);
         QFETCH(QString, message);
+        QFETCH(QString, failedPath);
+        QFETCH(QString, reason);
         FilesDialog fixture;
         WriteBytes(fixture.files.File("map0.mul"), MapBlock());
         WriteBytes(fixture.files.File("staidx0.mul"), kStaticsIndex);
@@ -210,6 +221,8 @@ private slots:
         fixture.Press(command);
 
         QCOMPARE(recorder.Texts(), QStringList(message));
+        // The details name the path as typed and the system's reason.
+        QCOMPARE(recorder.messages[0].details, in(failedPath) + QStringLiteral(": ") + reason);
         QVERIFY(!recorder.messages[0].busyCursor);
         QCOMPARE(recorder.messages[0].icon, QMessageBox::Warning);
         QCOMPARE(recorder.messages[0].owner.data(), &fixture.dialog);
@@ -223,7 +236,7 @@ private slots:
         {
             // The first section does not fit under the limit.
             FileSizeLimit limit(10);
-            fixture.Press(CKestrelDlg::kIdCopyStatics);
+            fixture.Press(MainDialog::kCopyStaticsButton);
         }
         QCOMPARE(
             recorder.Texts(),
@@ -235,7 +248,7 @@ private slots:
         QVERIFY(fixture.dialog.isVisible());
         QVERIFY(fixture.dialog.isEnabled());
 
-        fixture.Press(CKestrelDlg::kIdCopyStatics);
+        fixture.Press(MainDialog::kCopyStaticsButton);
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(ReadText(fixture.files.File("items.wsc")), kExpectedItems);
     }
@@ -277,16 +290,17 @@ private slots:
     }
 
     void messageBoxIsModalOverTheDialogWithOneOkButton() {
-        CKestrelDlg dialog;
+        MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         QtUserInterface ui(&dialog);
         QString caption;
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString details;
         QList<QAbstractButton*> buttons;
         QWidget* owner = nullptr;
         bool modal = false;
-        const bool shown = WhileModal([&] { ui.ShowMessage(kCannotOpenSourceMap); },
+        const bool shown = WhileModal([&] { ui.ShowMessage(kCannotOpenSourceMap, {}); },
                                       [&](QWidget* widget) {
                                           auto* box = qobject_cast<QMessageBox*>(widget);
                                           if (box == nullptr) {
@@ -294,6 +308,7 @@ private slots:
                                           }
                                           caption = box->windowTitle();
                                           text = box->text();
+                                          details = box->detailedText();
                                           icon = box->icon();
                                           buttons = box->buttons();
                                           owner = box->parentWidget();
@@ -304,11 +319,32 @@ private slots:
         // The caption is this program's file name.
         QCOMPARE(caption, QStringLiteral("ui_tests"));
         QCOMPARE(text, QString::fromLatin1(kCannotOpenSourceMap));
+        QCOMPARE(details, QString());
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(buttons.size(), 1);
         QCOMPARE(owner, &dialog);
         QVERIFY(modal);
         QVERIFY(dialog.isVisible());
+    }
+
+    void messageDetailsAreOfferedBehindTheDetailsButton() {
+        MainDialog dialog;
+        QVERIFY(ShowActive(dialog));
+        QtUserInterface ui(&dialog);
+        QString text;
+        QString details;
+        const bool shown = WhileModal(
+            [&] { ui.ShowMessage(kCannotOpenSourceMap, "/games/map0.mul: Permission denied"); },
+            [&](QWidget* widget) {
+                if (auto* box = qobject_cast<QMessageBox*>(widget)) {
+                    text = box->text();
+                    details = box->detailedText();
+                    box->button(QMessageBox::Ok)->click();
+                }
+            });
+        QVERIFY(shown);
+        QCOMPARE(text, QString::fromLatin1(kCannotOpenSourceMap));
+        QCOMPARE(details, QStringLiteral("/games/map0.mul: Permission denied"));
     }
 
     void messageBoxCaptionFollowsTheProgramFileName() {

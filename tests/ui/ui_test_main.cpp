@@ -1,6 +1,7 @@
-// The dialog tests, and one extra mode for the caption test: run as
-// "PROGRAM --print-message-caption", the program makes the main dialog show
-// a message and prints that message's caption.
+// The dialog tests: "PROGRAM SUITE [QTEST OPTION...]" runs one suite (layout,
+// behaviour, operations), "PROGRAM" all of them. One extra mode serves the
+// caption test: run as "PROGRAM --print-message-caption", the program makes the
+// main dialog show a message and prints that message's caption.
 
 #include <csignal>
 #include <cstdio>
@@ -8,21 +9,22 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui_test_main.h"
 
 namespace {
 
 int PrintMessageCaption() {
-    kestrel::CKestrelDlg dialog;
+    kestrel::MainDialog dialog;
     dialog.show();
     QString caption;
     kestrel::SetMessageBoxHook(
         [&caption](const kestrel::ShownMessage& message) { caption = message.caption; });
     dialog.Edit(kestrel::SettingsField::MaxX)->setText(QStringLiteral("x"));
-    dialog.OnCommand(kestrel::CKestrelDlg::kIdCopyMap);
+    dialog.Button(kestrel::MainDialog::kCopyMapButton)->click();
     std::printf("%s\n", qPrintable(caption));
     return caption.isEmpty() ? 1 : 0;
 }
@@ -36,9 +38,28 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], kestrel::test::kPrintMessageCaption) == 0) {
         return PrintMessageCaption();
     }
+    const struct {
+        const char* name;
+        int (*run)(int, char**);
+    } suites[] = {
+        {"layout", kestrel::test::RunLayoutTests},
+        {"behaviour", kestrel::test::RunBehaviourTests},
+        {"operations", kestrel::test::RunOperationsTests},
+    };
+    if (argc >= 2 && argv[1][0] != '-') {
+        for (const auto& suite : suites) {
+            if (std::strcmp(argv[1], suite.name) == 0) {
+                // The suite's name is not an option of Qt Test.
+                argv[1] = argv[0];
+                return suite.run(argc - 1, argv + 1);
+            }
+        }
+        std::fprintf(stderr, "ui_tests: no suite named %s\n", argv[1]);
+        return 2;
+    }
     int status = 0;
-    status |= kestrel::test::RunLayoutTests(argc, argv);
-    status |= kestrel::test::RunBehaviourTests(argc, argv);
-    status |= kestrel::test::RunOperationsTests(argc, argv);
+    for (const auto& suite : suites) {
+        status |= suite.run(argc, argv);
+    }
     return status;
 }

@@ -11,7 +11,7 @@ namespace kestrel::test {
 MessageRecorder::MessageRecorder() {
     previous = SetMessageBoxHook([this](const ShownMessage& message) {
         messages.append({message.caption, message.text, message.icon, message.owner,
-                         QGuiApplication::overrideCursor() != nullptr});
+                         QGuiApplication::overrideCursor() != nullptr, message.details});
     });
 }
 

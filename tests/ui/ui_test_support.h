@@ -22,6 +22,7 @@ struct RecordedMessage {
     QMessageBox::Icon icon;
     QPointer<QWidget> owner;
     bool busyCursor;
+    QString details;
 };
 
 // Takes the place of the message box while it lives: messages are recorded and

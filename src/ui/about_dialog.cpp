@@ -1,4 +1,4 @@
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
 
 #include <array>
 
@@ -16,25 +16,27 @@ namespace {
 constexpr int kAboutWidth = 235;
 constexpr int kAboutHeight = 55;
 
-// Control 2 is filled in from the version record when the box is built.
+// Controls 2 and 3 are filled in from the version record when the box is built.
 constexpr std::array<ControlTemplate, 5> kAboutControls = {{
     {ControlKind::Icon, kNoControlId, "", 11, 17, 20, 20},
     {ControlKind::Label, kNoControlId, "", 40, 10, 119, 8},
-    {ControlKind::Label, kNoControlId, "(C) 2026 The Kestrel developers", 40, 25, 119, 8},
+    {ControlKind::Label, kNoControlId, "", 40, 25, 119, 8},
     {ControlKind::DefaultPushButton, 1, "OK", 178, 7, 50, 14},
     {ControlKind::Label, kNoControlId, KESTREL_HOMEPAGE_URL, 40, 37, 119, 8},
 }};
 
 }  // namespace
 
-QString CAboutDlg::VersionText() {
+QString AboutDialog::VersionText() {
     return QStringLiteral("Kestrel Version %1.%2").arg(version::kMajor).arg(version::kMinor);
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const std::vector<QWidget*> controls = BuildDialog(*this, QStringLiteral("About Kestrel"),
                                                        kAboutWidth, kAboutHeight, kAboutControls);
     static_cast<QLabel*>(controls[1])->setText(VersionText());
+    static_cast<QLabel*>(controls[2])
+        ->setText(QStringLiteral("(C) %1 The Kestrel developers").arg(version::kReleaseYear));
     setWindowIcon(KestrelIcon());
     SetHelpSection(this, kAboutBoxHelpSection);
     connect(static_cast<QPushButton*>(controls[3]), &QPushButton::clicked, this, &QDialog::accept);

@@ -10,8 +10,9 @@ void RecordingUi::EndBusy() {
     events.push_back("end");
 }
 
-void RecordingUi::ShowMessage(const std::string& text) {
+void RecordingUi::ShowMessage(const std::string& text, const std::string& messageDetails) {
     events.push_back("message: " + text);
+    details.push_back(messageDetails);
     if (onMessage) {
         onMessage();
     }

@@ -12,6 +12,11 @@ namespace kestrel::test {
 // different patterns.
 Bytes PatternBytes(std::size_t size, std::uint32_t seed);
 
+// The byte position of cell (x, y) of a 6144 x 4096 map file, written out
+// here rather than taken from the code under test: block columns of 512 blocks
+// of 196 bytes, a 4-byte block header, 3-byte cells row by row.
+std::uint64_t MapCellPosition(int x, int y);
+
 // What the destination map must hold after copying the rectangle of settings
 // from source, worked out cell by cell from the settings alone: cells landing
 // right of or below the map are left out, altitudes wrap in 8 bits, and the

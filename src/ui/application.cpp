@@ -1,21 +1,20 @@
-#include "ui/kestrel_app.h"
+#include "ui/application.h"
 
 #include <QApplication>
 
+#include "ui/context_help.h"
 #include "ui/dialog_template.h"
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 
 namespace kestrel {
 
-CKestrelApp::CKestrelApp() {
+int RunApplication() {
+    ContextHelp help;
     help.Install();
     QApplication::setWindowIcon(KestrelIcon());
-}
-
-bool CKestrelApp::InitInstance() {
-    CKestrelDlg dialog;
+    MainDialog dialog;
     dialog.exec();
-    return false;
+    return 0;
 }
 
 }  // namespace kestrel

@@ -6,13 +6,13 @@ namespace kestrel {
 
 // The About box: the program's name and version, the maker and a contact
 // line. OK and cancel both close it.
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
-    // "Kestrel Version 1.0", from the version record.
+    // "Kestrel Version MAJOR.MINOR", from the version record.
     static QString VersionText();
 };
 

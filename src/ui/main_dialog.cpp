@@ -1,4 +1,4 @@
-#include "ui/kestrel_dlg.h"
+#include "ui/main_dialog.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -12,7 +12,7 @@
 
 #include "operations/map_region_copy.h"
 #include "operations/statics_export.h"
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
 #include "ui/context_help.h"
 #include "ui/dialog_template.h"
 #include "ui/message_box.h"
@@ -58,32 +58,11 @@ constexpr std::array<ControlTemplate, 33> kMainControls = {{
     {ControlKind::Label, kNoControlId, "Off Z:", 194, 67, 25, 8},
     {ControlKind::Edit, 1016, "", 220, 64, 23, 12},
     {ControlKind::Label, kNoControlId, "(relative value)", 245, 67, 47, 8},
-    {ControlKind::PushButton, CKestrelDlg::kIdCopyMap, "Copy &Map", 192, 93, 50, 14},
-    {ControlKind::PushButton, CKestrelDlg::kIdCopyStatics, "Copy &Statics", 254, 93, 50, 14},
-    {ControlKind::PushButton, CKestrelDlg::kIdAbout, "&About", 12, 130, 50, 14},
-    {ControlKind::PushButton, CKestrelDlg::kIdHelp, "&Help", 140, 130, 50, 14},
-    {ControlKind::DefaultPushButton, CKestrelDlg::kIdCancel, "&Quit", 253, 130, 50, 14},
-}};
-
-// Which edit field holds which value.
-struct FieldControl {
-    SettingsField field;
-    int id;
-};
-
-constexpr std::array<FieldControl, 12> kFieldControls = {{
-    {SettingsField::SourceMapPath, 1002},
-    {SettingsField::StaticsIndexPath, 1000},
-    {SettingsField::StaticsDataPath, 1001},
-    {SettingsField::DestMapPath, 1005},
-    {SettingsField::MaxX, 1012},
-    {SettingsField::MinX, 1008},
-    {SettingsField::OffX, 1014},
-    {SettingsField::MaxY, 1013},
-    {SettingsField::MinY, 1011},
-    {SettingsField::OffY, 1015},
-    {SettingsField::OffZ, 1016},
-    {SettingsField::ItemsPath, 1003},
+    {ControlKind::PushButton, MainDialog::kCopyMapButton, "Copy &Map", 192, 93, 50, 14},
+    {ControlKind::PushButton, MainDialog::kCopyStaticsButton, "Copy &Statics", 254, 93, 50, 14},
+    {ControlKind::PushButton, MainDialog::kAboutButton, "&About", 12, 130, 50, 14},
+    {ControlKind::PushButton, MainDialog::kHelpButton, "&Help", 140, 130, 50, 14},
+    {ControlKind::DefaultPushButton, MainDialog::kQuitButton, "&Quit", 253, 130, 50, 14},
 }};
 
 std::size_t IndexOf(SettingsField field) {
@@ -92,24 +71,22 @@ std::size_t IndexOf(SettingsField field) {
 
 }  // namespace
 
-CKestrelDlg::CKestrelDlg(QWidget* parent) : QDialog(parent), icon(KestrelIcon()) {
+MainDialog::MainDialog(QWidget* parent) : QDialog(parent), icon(KestrelIcon()) {
     const std::vector<QWidget*> controls =
         BuildDialog(*this, QStringLiteral("Kestrel"), kDialogWidth, kDialogHeight, kMainControls);
     for (std::size_t i = 0; i < kMainControls.size(); ++i) {
-        const ControlTemplate& control = kMainControls[i];
-        if (control.kind == ControlKind::Edit) {
-            for (const FieldControl& fieldControl : kFieldControls) {
-                if (fieldControl.id == control.id) {
-                    edits[IndexOf(fieldControl.field)] = static_cast<QLineEdit*>(controls[i]);
-                }
+        for (const FieldDescription& field : kSettingsFields) {
+            if (kMainControls[i].kind == ControlKind::Edit &&
+                field.controlId == kMainControls[i].id) {
+                edits[IndexOf(field.field)] = static_cast<QLineEdit*>(controls[i]);
             }
-        } else if (control.kind == ControlKind::PushButton ||
-                   control.kind == ControlKind::DefaultPushButton) {
-            const int id = control.id;
-            connect(static_cast<QPushButton*>(controls[i]), &QPushButton::clicked, this,
-                    [this, id] { OnCommand(id); });
         }
     }
+    ConnectButton(kQuitButton, &QDialog::reject);
+    ConnectButton(kAboutButton, &MainDialog::ShowAbout);
+    ConnectButton(kHelpButton, &MainDialog::ShowHelpPage);
+    ConnectButton(kCopyMapButton, &MainDialog::CopyMap);
+    ConnectButton(kCopyStaticsButton, &MainDialog::CopyStatics);
     SetHelpSection(this, kMainDialogHelpSection);
 
     // Desktops keep the window menu to themselves, so the dialog has its own:
@@ -119,24 +96,34 @@ CKestrelDlg::CKestrelDlg(QWidget* parent) : QDialog(parent), icon(KestrelIcon())
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     // Also reachable where no window manager takes Alt+F4 itself.
     addAction(close);
-    connect(close, &QAction::triggered, this,
-            [this] { OnSysCommand(kSysCommandClose, QCursor::pos()); });
+    connect(close, &QAction::triggered, this, &QDialog::close);
     auto* keyMenu = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(keyMenu, &QShortcut::activated, this,
-            [this] { OnSysCommand(kSysCommandKeyMenu, QCursor::pos()); });
+            [this] { windowMenu->popup(mapToGlobal(QPoint(0, 0))); });
 }
 
-QLineEdit* CKestrelDlg::Edit(SettingsField field) const {
+void MainDialog::ConnectButton(int id, void (MainDialog::*action)()) {
+    connect(Button(id), &QPushButton::clicked, this,
+            [this, action] { RunCommand(this, [this, action] { (this->*action)(); }); });
+}
+
+QLineEdit* MainDialog::Edit(SettingsField field) const {
     return edits[IndexOf(field)];
 }
 
-bool CKestrelDlg::DoDataExchange(bool saveAndValidate) {
+QPushButton* MainDialog::Button(int id) const {
+    return findChild<QPushButton*>(QStringLiteral("button%1").arg(id));
+}
+
+void MainDialog::ShowSettings() {
+    for (const SettingsField field : kExchangeOrder) {
+        Edit(field)->setText(QString::fromLocal8Bit(FieldText(settings, field)));
+    }
+}
+
+bool MainDialog::TakeSettings() {
     for (const SettingsField field : kExchangeOrder) {
         QLineEdit* edit = Edit(field);
-        if (!saveAndValidate) {
-            edit->setText(QString::fromLocal8Bit(FieldText(settings, field)));
-            continue;
-        }
         const QByteArray text = edit->text().toLocal8Bit();
         const std::optional<std::string> rejection = StoreField(
             settings, field, std::string_view(text.constData(), std::size_t(text.size())));
@@ -150,113 +137,63 @@ bool CKestrelDlg::DoDataExchange(bool saveAndValidate) {
     return true;
 }
 
-void CKestrelDlg::OnCommand(int id) {
-    RunCommand(this, [this, id] {
-        switch (id) {
-            case kIdCancel:
-                reject();
-                break;
-            case kIdAbout:
-                OnAbout();
-                break;
-            case kIdHelp:
-                OnHelp();
-                break;
-            case kIdCopyMap:
-                OnCopyMap();
-                break;
-            case kIdCopyStatics:
-                OnCopyStatics();
-                break;
-            default:
-                break;
-        }
-    });
-}
-
-void CKestrelDlg::OnSysCommand(unsigned id, [[maybe_unused]] QPoint position) {
-    const unsigned command = id & 0xFFF0u;
-    if (command == kSysCommandAbout) {
-        CAboutDlg about(this);
-        about.exec();
-        return;
-    }
-    // What the desktop's window menu would do for the dialog.
-    switch (command) {
-        case kSysCommandClose:
-            close();
-            break;
-        case kSysCommandKeyMenu:
-            ShowWindowMenu(mapToGlobal(QPoint(0, 0)));
-            break;
-        default:
-            break;
-    }
-}
-
-void CKestrelDlg::OnAbout() {
-    CAboutDlg about(this);
+void MainDialog::ShowAbout() {
+    AboutDialog about(this);
     about.exec();
 }
 
-void CKestrelDlg::OnHelp() {
+void MainDialog::ShowHelpPage() {
     // The page is looked for in the current directory, wherever the program
     // lives; whether the desktop can show it is not checked.
     QDesktopServices::openUrl(
         QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromLatin1(kHelpPage))));
 }
 
-void CKestrelDlg::OnCopyMap() {
-    if (!DoDataExchange(true)) {
+void MainDialog::CopyMap() {
+    if (!TakeSettings()) {
         return;
     }
     QtUserInterface ui(this);
     CopyMapRegion(settings, ui);
 }
 
-void CKestrelDlg::OnCopyStatics() {
-    if (!DoDataExchange(true)) {
+void MainDialog::CopyStatics() {
+    if (!TakeSettings()) {
         return;
     }
     QtUserInterface ui(this);
     ExportStatics(settings, ui);
 }
 
-bool CKestrelDlg::OnInitDialog() {
-    DoDataExchange(false);
+void MainDialog::PrepareFirstShow() {
+    ShowSettings();
     const QString aboutText = AboutMenuText();
     if (!aboutText.isEmpty()) {
         windowMenu->addSeparator();
         QAction* about = windowMenu->addAction(aboutText);
-        connect(about, &QAction::triggered, this,
-                [this] { OnSysCommand(kSysCommandAbout, QCursor::pos()); });
+        connect(about, &QAction::triggered, this, &MainDialog::ShowAbout);
     }
     setWindowIcon(icon);
     QLineEdit* first = Edit(SettingsField::StaticsIndexPath);
     first->setFocus(Qt::TabFocusReason);
     first->selectAll();
-    return true;
 }
 
-QString CKestrelDlg::AboutMenuText() const {
+QString MainDialog::AboutMenuText() const {
     return QString::fromLatin1(kAboutMenuText);
 }
 
-void CKestrelDlg::showEvent(QShowEvent* event) {
-    if (!initialized) {
-        initialized = true;
-        OnInitDialog();
+void MainDialog::showEvent(QShowEvent* event) {
+    if (!prepared) {
+        prepared = true;
+        PrepareFirstShow();
     }
     QDialog::showEvent(event);
 }
 
-void CKestrelDlg::contextMenuEvent(QContextMenuEvent* event) {
-    ShowWindowMenu(event->globalPos());
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    windowMenu->popup(event->globalPos());
     event->accept();
-}
-
-void CKestrelDlg::ShowWindowMenu(QPoint globalPosition) {
-    windowMenu->popup(globalPosition);
 }
 
 }  // namespace kestrel

@@ -1,7 +1,5 @@
 #include "support/map_fixture.h"
 
-#include "clientfiles/map_file.h"
-
 namespace kestrel::test {
 
 Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
@@ -14,18 +12,23 @@ Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
     return bytes;
 }
 
+std::uint64_t MapCellPosition(int x, int y) {
+    return std::uint64_t(x / 8) * 100352 + std::uint64_t(y / 8) * 196 + 4 +
+           std::uint64_t((x % 8) + (y % 8) * 8) * 3;
+}
+
 Bytes ExpectedMapCopy(const Bytes& source, Bytes dest, const CopySettings& settings) {
     for (int y = settings.minY; y <= settings.maxY; ++y) {
         for (int x = settings.minX; x <= settings.maxX; ++x) {
             const int toX = settings.offX + x - settings.minX;
             const int toY = settings.offY + y - settings.minY;
-            if (toX >= kMapWidth || toY >= kMapHeight) {
+            if (toX >= 6144 || toY >= 4096) {
                 continue;
             }
-            const auto from = static_cast<std::size_t>(CellOffset(x, y));
-            const auto to = static_cast<std::size_t>(CellOffset(toX, toY));
-            if (dest.size() < to + kMapCellBytes) {
-                dest.resize(to + kMapCellBytes, 0);
+            const auto from = static_cast<std::size_t>(MapCellPosition(x, y));
+            const auto to = static_cast<std::size_t>(MapCellPosition(toX, toY));
+            if (dest.size() < to + 3) {
+                dest.resize(to + 3, 0);
             }
             dest[to] = source[from];
             dest[to + 1] = source[from + 1];

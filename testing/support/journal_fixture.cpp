@@ -40,7 +40,7 @@ void ChangeFiles(const JournalStore& store, const std::vector<std::string>& path
     std::vector<std::unique_ptr<BinaryFile>> files;
     for (const std::string& path : paths) {
         files.push_back(std::make_unique<BinaryFile>());
-        if (!files.back()->Open(path, BinaryFile::Mode::SourceTargetData)) {
+        if (!files.back()->Open(path, BinaryFile::Mode::ReadWriteExisting)) {
             throw std::runtime_error("cannot open " + path);
         }
     }

@@ -1,4 +1,4 @@
-#include "operations/world_item_writer.h"
+#include "oracles/world_item_writer.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -15,16 +15,13 @@ void WritePiece(BinaryFile& items, char (&buffer)[64], const char* format, Value
 
 }  // namespace
 
-int WorldItemSerial(int index, int firstSerial) {
-    return static_cast<int>(static_cast<std::uint32_t>(index) +
-                            static_cast<std::uint32_t>(firstSerial));
-}
-
 void WriteWorldItem(BinaryFile& items, int x, int y, int z, int tileId, int hue, int index,
                     int firstSerial) {
+    const auto serial = static_cast<int>(static_cast<std::uint32_t>(index) +
+                                         static_cast<std::uint32_t>(firstSerial));
     char buffer[64];
     WritePiece(items, buffer, "SECTION WORLDITEM %i\r\n{\r\n", index);
-    WritePiece(items, buffer, "SERIAL %i\r\n", WorldItemSerial(index, firstSerial));
+    WritePiece(items, buffer, "SERIAL %i\r\n", serial);
     WritePiece(items, buffer, "ID %i\r\n", tileId);
     WritePiece(items, buffer, "X %i\r\n", x);
     WritePiece(items, buffer, "Y %i\r\n", y);

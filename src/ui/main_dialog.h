@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+
+#include <QDialog>
+#include <QIcon>
+#include <QPoint>
+
+#include "operations/copy_settings.h"
+#include "operations/settings_exchange.h"
+
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace kestrel {
+
+// The program's main window: the five paths, the rectangle and the offsets,
+// and the buttons that run the two operations, open the About box and the
+// help page, and quit.
+class MainDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // The buttons' control ids; each button's object name is "button" and its
+    // id.
+    static constexpr int kQuitButton = 2;  // also Esc and the close box
+    static constexpr int kAboutButton = 3;
+    static constexpr int kHelpButton = 4;
+    static constexpr int kCopyMapButton = 5;
+    static constexpr int kCopyStaticsButton = 6;
+
+    explicit MainDialog(QWidget* parent = nullptr);
+
+    const CopySettings& Settings() const { return settings; }
+    QLineEdit* Edit(SettingsField field) const;
+    QPushButton* Button(int id) const;
+    // The dialog's own window menu: Close and About.
+    QMenu* WindowMenu() const { return windowMenu; }
+
+public slots:
+    void ShowAbout();
+    // Opens help_index.html of the current directory with the desktop.
+    void ShowHelpPage();
+    void CopyMap();
+    void CopyStatics();
+
+protected:
+    // The window menu's text for the About box; none is added when empty.
+    virtual QString AboutMenuText() const;
+
+    void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // Runs once, before the dialog is first shown: fills the fields, ends the
+    // window menu with the About item, sets the icons and the focus.
+    void PrepareFirstShow();
+    // Settings into the fields.
+    void ShowSettings();
+    // The fields into settings, in exchange order. The first rejected value is
+    // reported, its field takes the focus with its text selected, and false
+    // is returned.
+    bool TakeSettings();
+    // Connects a button to what it does; a failure that leaves action is
+    // reported and the dialog goes on.
+    void ConnectButton(int id, void (MainDialog::*action)());
+
+    CopySettings settings;
+    QIcon icon;
+    std::array<QLineEdit*, kFieldCount> edits{};
+    QMenu* windowMenu = nullptr;
+    bool prepared = false;
+};
+
+}  // namespace kestrel
