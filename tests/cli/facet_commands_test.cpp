@@ -158,5 +158,35 @@ TEST(FacetCommandsTest, AStaticsFileGivenAsAMapIsRefusedAndLeftUnchanged) {
     EXPECT_EQ(ReadBytes(data), dataBefore);
 }
 
+// The ranges of the numbers follow the maps named; missing files keep the
+// 6144 x 4096 ranges and their messages.
+TEST(FacetCommandsTest, FieldRangesFollowTheSizesOfTheNamedMaps) {
+    TempDir dir;
+    ASSERT_EQ(RunCommand(RunMakeSample, {"make-sample", dir.Path(), "--facet", "2"}).status, 0);
+    const std::string ilshenar = dir.File("map2.mul");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string err;
+    } cases[] = {
+        {{"copy-map", "--source-map", ilshenar, "--max-x", "2304"},
+         "kestrel-cli: --max-x: Please enter an integer between 0 and 2303.\n"},
+        {{"copy-map", "--source-map", ilshenar, "--max-y", "1600"},
+         "kestrel-cli: --max-y: Please enter an integer between 0 and 1599.\n"},
+        {{"copy-map", "--dest-map", ilshenar, "--off-x", "2304"},
+         "kestrel-cli: --off-x: Please enter an integer between 0 and 2303.\n"},
+        {{"copy-map", "--dest-map", ilshenar, "--dest-size", "7168x4096", "--off-x", "7168"},
+         "kestrel-cli: --off-x: Please enter an integer between 0 and 7167.\n"},
+        {{"copy-statics", "--statics-index", dir.File("staidx2.mul"), "--min-y", "1600"},
+         "kestrel-cli: --min-y: Please enter an integer between 0 and 1599.\n"},
+        {{"copy-map", "--source-map", dir.File("missing.mul"), "--max-x", "6144"},
+         "kestrel-cli: --max-x: Please enter an integer between 0 and 6143.\n"},
+    };
+    for (const auto& row : cases) {
+        const CommandRun run = RunCommand(RunCli, row.arguments);
+        EXPECT_EQ(run.status, 2) << row.err;
+        EXPECT_EQ(run.err, row.err);
+    }
+}
+
 }  // namespace
 }  // namespace kestrel
