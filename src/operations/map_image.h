@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "clientfiles/large_buffer.h"
 #include "clientfiles/radar_colors.h"
 
 namespace kestrel {
@@ -22,16 +23,26 @@ struct ImageView {
     Argb At(int x, int y) const { return pixels[y * stride + x]; }
 };
 
-// An image that owns its pixels, rows stored one after the other.
+// An image that owns its pixels, rows stored one after the other (in large
+// pages when it is large, see LargeBufferAllocator).
 struct MapImage {
     int width = 0;
     int height = 0;
-    std::vector<Argb> pixels;
+    LargeVector<Argb> pixels;
 
     MapImage() = default;
     MapImage(int width, int height, Argb fill = 0xFF000000u)
         : width(width), height(height),
           pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {}
+
+    // An image whose pixels are left unset, for one about to be painted whole.
+    static MapImage Unfilled(int width, int height) {
+        MapImage image;
+        image.width = width;
+        image.height = height;
+        image.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        return image;
+    }
 
     Argb At(int x, int y) const { return pixels[Index(x, y)]; }
     Argb& At(int x, int y) { return pixels[Index(x, y)]; }
