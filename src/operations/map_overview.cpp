@@ -1,28 +1,12 @@
 #include "operations/map_overview.h"
 
 #include <algorithm>
-#include <thread>
+
+#include "operations/split_rows.h"
 
 namespace kestrel {
 
 namespace {
-
-// Rects with fewer cells than this are painted on the calling thread alone.
-constexpr std::int64_t kThreadedCells = 1 << 18;
-
-// Runs work(firstRow, endRow) over rows 0 .. rows - 1, in two halves on two
-// threads when the work is large enough to pay for the second one.
-template <typename Work>
-void SplitRows(int rows, std::int64_t cells, const Work& work) {
-    if (cells < kThreadedCells || rows < 2) {
-        work(0, rows);
-        return;
-    }
-    const int middle = rows / 2;
-    std::thread helper([&] { work(middle, rows); });
-    work(0, middle);
-    helper.join();
-}
 
 int Shrink(int size) {
     return (size + 1) / 2;
