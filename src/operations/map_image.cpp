@@ -89,18 +89,33 @@ constexpr std::int64_t Field(Packed sum, int field) {
     return static_cast<std::int64_t>((sum >> (16 * field)) & 0xFFFFu);
 }
 
+// ScaledDistance over packed sums: the differences fit 32 bits, their
+// squares are summed in 64.
 std::int64_t PackedDistance(Argb color, Packed sum) {
-    const std::int64_t count = Field(sum, 3);
-    const std::int64_t red = count * Red(color) - Field(sum, 2);
-    const std::int64_t green = count * Green(color) - Field(sum, 1);
-    const std::int64_t blue = count * Blue(color) - Field(sum, 0);
+    const auto count = static_cast<std::int32_t>(Field(sum, 3));
+    const std::int64_t red = count * static_cast<std::int32_t>(Red(color)) -
+                             static_cast<std::int32_t>(Field(sum, 2));
+    const std::int64_t green = count * static_cast<std::int32_t>(Green(color)) -
+                               static_cast<std::int32_t>(Field(sum, 1));
+    const std::int64_t blue = count * static_cast<std::int32_t>(Blue(color)) -
+                              static_cast<std::int32_t>(Field(sum, 0));
     return red * red + green * green + blue * blue;
 }
 
 Argb PackedMean(Packed sum) {
-    const std::int64_t count = Field(sum, 3);
+    const auto count = static_cast<std::uint32_t>(Field(sum, 3));
+    // Windows of 2 and 4 pixels are by far the most common; dividing by a
+    // constant spares the slow division.
     const auto mean = [count](std::int64_t channel) {
-        return static_cast<Argb>((channel + count / 2) / count);
+        const auto rounded = static_cast<std::uint32_t>(channel) + count / 2;
+        switch (count) {
+            case 2:
+                return rounded / 2;
+            case 4:
+                return rounded / 4;
+            default:
+                return rounded / count;
+        }
     };
     return 0xFF000000u | (mean(Field(sum, 2)) << 16) | (mean(Field(sum, 1)) << 8) |
            mean(Field(sum, 0));
