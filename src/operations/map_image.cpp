@@ -130,8 +130,16 @@ void PackedRow(ImageView source, std::span<const SampleWindow> columns, SampleWi
         std::fill(context.begin(), context.end(), Packed{0});
         return;
     }
+    const Argb* top = source.pixels + row.start * source.stride;
+    const bool twoRows = row.end - row.start == 2;
     for (std::size_t at = 0; at < columns.size(); ++at) {
         const SampleWindow column = columns[at];
+        if (twoRows && column.end - column.start == 2) {
+            const Argb* pixel = top + column.start;
+            sums[at] = Pack(pixel[0]) + Pack(pixel[1]) + Pack(pixel[source.stride]) +
+                       Pack(pixel[source.stride + 1]);
+            continue;
+        }
         Packed sum = 0;
         for (int y = row.start; y < row.end; ++y) {
             const Argb* pixel = source.pixels + y * source.stride;
@@ -185,6 +193,12 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
             const int windowColumns = column.end - column.start;
             const int windowRows = row.end - row.start;
             const std::int64_t spread = count * kSummarySpread;
+            if (windowColumns == 2 && windowRows == 2 && first[0] == first[1] &&
+                first[0] == first[source.stride] &&
+                first[0] == first[source.stride + 1]) {
+                line[px] = first[0];  // one colour throughout: its own mean
+                continue;
+            }
             bool mixed = false;
             for (int y = 0; y < windowRows && !mixed; ++y) {
                 const Argb* pixel = first + y * source.stride;
