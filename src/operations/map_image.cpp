@@ -49,6 +49,49 @@ Argb Mean(const ColorSum& sum) {
     return 0xFF000000u | (mean(sum.red) << 16) | (mean(sum.green) << 8) | mean(sum.blue);
 }
 
+// A mixed window takes its outlying colour only when enough pixels of its
+// context have that colour (within kSummarySpread): two thirds of the
+// context's shorter side (twice the window's side inside the map, less where
+// the map's edge cuts the context), and at least 3. A road, river or wall
+// that crosses the window runs on through the context, while rocks or trees
+// scattered over open ground are too few there and are averaged away instead
+// of speckling a zoomed-out view.
+int LineSupport(SampleWindow columns, SampleWindow rows) {
+    return std::max(3, 2 * std::min(columns.end - columns.start, rows.end - rows.start) / 3);
+}
+
+// The rectangle of source pixels that the windows around (and including) the
+// window at columns[at] span.
+SampleWindow Around(std::span<const SampleWindow> windows, std::size_t at) {
+    SampleWindow span = windows[at];
+    for (std::size_t near = at - 1; near <= at + 1; ++near) {
+        const SampleWindow window = windows[near];
+        if (window.start < window.end) {
+            span.start = std::min(span.start, window.start);
+            span.end = std::max(span.end, window.end);
+        }
+    }
+    return span;
+}
+
+bool Supported(ImageView source, SampleWindow columns, SampleWindow rows, Argb color) {
+    const int support = LineSupport(columns, rows);
+    constexpr std::int64_t kNear = std::int64_t{kSummarySpread} * kSummarySpread;
+    int found = 0;
+    for (int y = rows.start; y < rows.end; ++y) {
+        const Argb* pixel = source.pixels + y * source.stride;
+        for (int x = columns.start; x < columns.end; ++x) {
+            const std::int64_t red = Red(pixel[x]) - Red(color);
+            const std::int64_t green = Green(pixel[x]) - Green(color);
+            const std::int64_t blue = Blue(pixel[x]) - Blue(color);
+            if (red * red + green * green + blue * blue <= kNear && ++found >= support) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The sums of the window of every column window in one row window.
 void SumRow(ImageView source, std::span<const SampleWindow> columns, SampleWindow row,
             std::vector<ColorSum>& sums) {
@@ -226,7 +269,9 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
                     }
                 }
             }
-            line[px] = chosen;
+            line[px] = Supported(source, Around(columns, px + 1), Around(rows, py + 1), chosen)
+                           ? chosen
+                           : PackedMean(window);
         }
     }
 }
@@ -340,7 +385,9 @@ void ResampleWindows(ImageView source, std::span<const SampleWindow> columns,
                     }
                 }
             }
-            line[px] = chosen;
+            line[px] = Supported(source, Around(columns, px + 1), Around(rows, py + 1), chosen)
+                           ? chosen
+                           : Mean(window);
         }
         std::swap(above, here);
         std::swap(here, below);

@@ -74,7 +74,11 @@ inline constexpr int kSummarySpread = 20;
 // from the mean of its context, the window and its eight neighbours (the
 // first such pixel on a tie): a road, river or wall one pixel wide is rare in
 // the context and so keeps its own colour at every zoom, while the window
-// that holds it is half road. scale must be positive.
+// that holds it is half road. That colour is taken only when at least
+// max(3, two thirds of the context's shorter side) pixels of the context lie
+// within kSummarySpread of it, as they do along a line; scattered outliers (single
+// rocks or trees on open ground) leave the window in its mean colour
+// instead. scale must be positive.
 void ResampleImage(ImageView source, double originX, double originY, double scale, int width,
                    int height, Argb* out, std::ptrdiff_t outStride, Argb background);
 
