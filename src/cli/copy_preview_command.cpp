@@ -57,8 +57,11 @@ int RunCopyPreview(const CopySettings& settings, const std::string& pngPath, std
         } else {
             colors.emplace();
         }
-        const MulMapCells sourceCells(source.detection.geometry, source.bytes);
-        const MulMapCells destCells(dest.detection.geometry, dest.bytes);
+        // A size given on the command line wins over the one told by the file.
+        const MulMapCells sourceCells(settings.sourceSize.value_or(source.detection.geometry),
+                                      source.bytes);
+        const MulMapCells destCells(settings.destSize.value_or(dest.detection.geometry),
+                                    dest.bytes);
         const CopyPreviewCells preview(destCells, sourceCells, settings);
         const MapPainter painter(preview, nullptr, *colors);
         const MapGeometry geometry = preview.Geometry();

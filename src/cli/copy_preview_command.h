@@ -8,7 +8,8 @@
 namespace kestrel {
 
 // kestrel-cli copy-map --preview FILE.png: draws the destination map of
-// settings (.mul or .uop) as the copy of settings would leave it, one pixel
+// settings (.mul or .uop, of settings.destSize or else the size its file
+// tells; the source likewise) as the copy of settings would leave it, one pixel
 // per cell, land only, in the radar colours of the radarcol.mul beside the
 // destination (else the built-in palette), and writes it to pngPath; neither
 // map is written. Reports on out and err; returns the exit status: 0 on
