@@ -36,10 +36,12 @@ int RunCopyPreview(const CopySettings& settings, const std::string& pngPath, std
     }
     MapBytes source;
     MapBytes dest;
-    for (auto [path, map, role] : {std::tuple{&settings.sourceMapPath, &source, "source map"},
-                                   std::tuple{&settings.destMapPath, &dest, "destination map"}}) {
+    for (auto [path, size, map, role] :
+         {std::tuple{&settings.sourceMapPath, &settings.sourceSize, &source, "source map"},
+          std::tuple{&settings.destMapPath, &settings.destSize, &dest, "destination map"}}) {
         try {
-            *map = ReadMapBytes(*path);
+            // A size given on the command line wins over the one the file tells.
+            *map = ReadMapBytes(*path, *size);
         } catch (const FileException& failure) {
             return Failure(err, std::string("cannot read the ") + role + ": " + failure.what());
         } catch (const ClientFileError& failure) {
@@ -57,11 +59,8 @@ int RunCopyPreview(const CopySettings& settings, const std::string& pngPath, std
         } else {
             colors.emplace();
         }
-        // A size given on the command line wins over the one told by the file.
-        const MulMapCells sourceCells(settings.sourceSize.value_or(source.detection.geometry),
-                                      source.bytes);
-        const MulMapCells destCells(settings.destSize.value_or(dest.detection.geometry),
-                                    dest.bytes);
+        const MulMapCells sourceCells(source.detection.geometry, source.bytes);
+        const MulMapCells destCells(dest.detection.geometry, dest.bytes);
         const CopyPreviewCells preview(destCells, sourceCells, settings);
         const MapPainter painter(preview, nullptr, *colors);
         const MapGeometry geometry = preview.Geometry();

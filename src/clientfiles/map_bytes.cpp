@@ -9,11 +9,16 @@
 
 namespace kestrel {
 
-MapBytes ReadMapBytes(const std::string& path) {
+MapBytes ReadMapBytes(const std::string& path, std::optional<MapGeometry> size) {
     MapBytes map;
     LargeVector<std::uint8_t> file = ReadLargeFileBytes(path);
     MemorySource source(file.data(), file.size());
     map.detection = DetectMap(source, path);
+    if (size) {
+        map.detection.match = SizeMatch::Known;
+        map.detection.geometry = *size;
+        map.detection.candidates.clear();
+    }
     if (map.detection.match == SizeMatch::Ambiguous) {
         std::string sizes;
         for (const MapGeometry& candidate : map.detection.candidates) {

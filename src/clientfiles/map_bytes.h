@@ -4,6 +4,7 @@
 // whichever container holds it.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "clientfiles/file_detection.h"
@@ -25,7 +26,9 @@ struct MapBytes {
 // FileException naming path when the file cannot be opened or read,
 // ClientFileError naming it for a damaged .uop, a .uop whose map is stored
 // compressed, or a .mul whose length fits two facets when the file name does
-// not tell which; std::bad_alloc when it does not fit in memory.
-MapBytes ReadMapBytes(const std::string& path);
+// not tell which (unless size is given); std::bad_alloc when it does not fit
+// in memory. A size given is the map's size, whatever the file tells
+// (detection.geometry holds it, detection.match is Known).
+MapBytes ReadMapBytes(const std::string& path, std::optional<MapGeometry> size = std::nullopt);
 
 }  // namespace kestrel
