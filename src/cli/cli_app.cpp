@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/make_sample_command.h"
+#include "cli/transplant_command.h"
 #include "clientfiles/file_exception.h"
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
@@ -59,14 +60,16 @@ struct Command {
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
 };
 
-const std::array<Command, 3>& Commands() {
-    static const std::array<Command, 3> commands = {{
+const std::array<Command, 4>& Commands() {
+    static const std::array<Command, 4> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
          CopyMapRegion, nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
          ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
+        {"transplant", "move land and statics of a rectangle into another world's files", nullptr,
+         RunTransplant},
     }};
     return commands;
 }

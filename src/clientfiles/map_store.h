@@ -21,6 +21,9 @@ namespace kestrel {
 struct MapStoreOptions {
     // The map's size, instead of the size told from the file.
     std::optional<MapGeometry> geometry;
+    // Opens the file read-only under a shared lock (BinaryFile's
+    // ReadOnlyShared); Write and Flush then throw FileException.
+    bool readOnly = false;
 };
 
 class MapStore {
@@ -32,8 +35,8 @@ public:
     MapStore(const MapStore&) = delete;
     MapStore& operator=(const MapStore&) = delete;
 
-    // Opens the map at path for reading and writing, held under the lock of
-    // BinaryFile. Its size is options.geometry if given, else what the file
+    // Opens the map at path for reading and writing (only reading with
+    // options.readOnly), held under the lock of BinaryFile. Its size is options.geometry if given, else what the file
     // tells (see DetectMap); a file of no known size is taken as 6144 x 4096.
     // Returns false when the file cannot be opened (missing, denied, open
     // elsewhere), like BinaryFile::Open, without throwing. Throws
@@ -69,6 +72,11 @@ public:
     // flush whose stored value is not zero (zero stands for "not kept").
     // Throws FileException when reading or writing fails.
     void Flush();
+
+    // The open file that holds the map, e.g. to protect its bytes in a
+    // Transaction before writing. Reading or writing it directly bypasses the
+    // checksum upkeep of a .uop.
+    BinaryFile& File() noexcept { return file; }
 
     // Flushes and releases the file; it is released even when that fails,
     // which throws FileException.

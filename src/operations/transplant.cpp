@@ -1,0 +1,519 @@
+#include "operations/transplant.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "clientfiles/binary_file.h"
+#include "clientfiles/client_file_error.h"
+#include "clientfiles/file_detection.h"
+#include "clientfiles/file_exception.h"
+#include "clientfiles/journal_store.h"
+#include "clientfiles/map_file.h"
+#include "clientfiles/map_store.h"
+#include "clientfiles/transaction.h"
+#include "operations/copy_settings.h"
+#include "operations/map_region_copy.h"
+#include "operations/map_span_copy.h"
+
+namespace kestrel {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The entry of directory whose name is name in any case, preferring the exact
+// spelling.
+std::optional<std::filesystem::path> FindAnyCase(const std::filesystem::path& directory,
+                                                 const std::string& name) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(directory / name, error)) {
+        return directory / name;
+    }
+    const std::string wanted = Lower(name);
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        if (Lower(entry.path().filename().string()) == wanted &&
+            std::filesystem::is_regular_file(entry.path(), error)) {
+            return entry.path();
+        }
+    }
+    return std::nullopt;
+}
+
+// Reads the whole file into memory.
+std::vector<std::uint8_t> ReadWhole(BinaryFile& file) {
+    const std::uint64_t length = file.Length();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    file.Seek(0);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const std::size_t got = file.Read(bytes.data() + done, bytes.size() - done);
+        if (got == 0) {
+            throw FileException(FileErrorCause::EndOfFile, file.FullPath());
+        }
+        done += got;
+    }
+    return bytes;
+}
+
+std::string OpenFailureReason(int error) {
+    if (error == EWOULDBLOCK) {
+        return "it is open in another program";
+    }
+    return std::generic_category().message(error);
+}
+
+// One file of the transplant, opened once even when it is source and
+// destination at once.
+struct OpenedFile {
+    std::string name;  // for messages: "destination staidx0.mul"
+    BinaryFile file;
+};
+
+void OpenOrThrow(BinaryFile& file, const std::filesystem::path& path, BinaryFile::Mode mode,
+                 const std::string& role) {
+    if (!file.Open(path.string(), mode)) {
+        throw TransplantError("Cannot open the " + role + " " + path.filename().string() + " (" +
+                              path.string() + "): " + OpenFailureReason(file.OpenError()) + ".");
+    }
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
+void RecoverOrThrow(const JournalStore& store, BinaryFile& file) {
+    for (const RecoveryOutcome& outcome : store.RecoverFile(file)) {
+        if (outcome.result != RecoveryOutcome::Result::RolledBack) {
+            throw TransplantError("An interrupted change of " + file.FullPath() +
+                                  " cannot be rolled back (" + outcome.journalPath +
+                                  "): " + outcome.reason);
+        }
+    }
+}
+
+// The geometry of a world's statics: the map's when it has a known size,
+// else the statics index's, else the classic one.
+MapGeometry WorldGeometry(const WorldFiles& files) {
+    const FileDetection map = DetectMap(files.map.string());
+    if (map.match == SizeMatch::Known) {
+        return map.geometry;
+    }
+    const FileDetection index = DetectStaticsIndex(files.staticsIndex.string());
+    if (index.match == SizeMatch::Known) {
+        return index.geometry;
+    }
+    return kClassicGeometry;
+}
+
+CopySettings LandSettings(const TransplantPlacement& placement) {
+    CopySettings settings;
+    settings.minX = placement.minX;
+    settings.maxX = placement.maxX;
+    settings.minY = placement.minY;
+    settings.maxY = placement.maxY;
+    settings.offX = placement.offX;
+    settings.offY = placement.offY;
+    settings.offZ = placement.offZ;
+    return settings;
+}
+
+// A copy of the source map's bytes that the rectangle reads, in an anonymous
+// in-memory file at the same offsets, for a move within one map: the copy
+// then reads the old cells however the rectangles overlap.
+class MapSnapshot {
+public:
+    explicit MapSnapshot(std::uint64_t length) {
+        descriptor = ::memfd_create("kestrel-map-snapshot", MFD_CLOEXEC);
+        if (descriptor < 0 || ::ftruncate(descriptor, static_cast<off_t>(length)) != 0) {
+            throw FileException(FileException::CauseFromErrno(errno), "map snapshot");
+        }
+    }
+    ~MapSnapshot() {
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+    }
+    MapSnapshot(const MapSnapshot&) = delete;
+    MapSnapshot& operator=(const MapSnapshot&) = delete;
+
+    void Put(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
+        while (count > 0) {
+            const ssize_t wrote = ::pwrite(descriptor, bytes, count, static_cast<off_t>(offset));
+            if (wrote <= 0) {
+                throw FileException(FileException::CauseFromErrno(errno), "map snapshot");
+            }
+            bytes += wrote;
+            count -= static_cast<std::size_t>(wrote);
+            offset += static_cast<std::uint64_t>(wrote);
+        }
+    }
+    // Opens the snapshot as a file of its own.
+    void OpenAs(BinaryFile& file) const {
+        if (!file.Open("/proc/self/fd/" + std::to_string(descriptor),
+                       BinaryFile::Mode::ReadOnlyShared)) {
+            throw FileException(FileException::CauseFromErrno(file.OpenError()), "map snapshot");
+        }
+    }
+
+private:
+    int descriptor = -1;
+};
+
+// Counts the land's cells copied, clipped and wrapped, reading the source's
+// block columns of the rectangle (and keeping them in snapshot when given).
+LandTransplantSummary SurveyLand(MapStore& source, const CopySettings& settings,
+                                 MapSnapshot* snapshot) {
+    LandTransplantSummary summary;
+    if (settings.minX > settings.maxX || settings.minY > settings.maxY) {
+        return summary;
+    }
+    const std::uint64_t all = std::uint64_t(settings.maxX - settings.minX + 1) *
+                              std::uint64_t(settings.maxY - settings.minY + 1);
+    const MapCopyRange range = ClipMapCopy(settings);
+    if (range.IsEmpty()) {
+        summary.cellsClipped = all;
+        return summary;
+    }
+    summary.cellsCopied = std::uint64_t(range.lastX - range.firstX + 1) *
+                          std::uint64_t(range.lastY - range.firstY + 1);
+    summary.cellsClipped = all - summary.cellsCopied;
+    const int firstRow = range.firstY / kBlockSize;
+    const int lastRow = range.lastY / kBlockSize;
+    const std::size_t spanBytes = std::size_t(lastRow - firstRow + 1) * kMapBlockBytes;
+    std::vector<std::uint8_t> span(spanBytes);
+    for (int column = range.firstX / kBlockSize; column <= range.lastX / kBlockSize; ++column) {
+        const std::uint64_t offset = std::uint64_t(column) * kMapBlockColumnBytes +
+                                     std::uint64_t(firstRow) * kMapBlockBytes;
+        const std::size_t got = source.Read(offset, span.data(), spanBytes);
+        std::fill(span.begin() + static_cast<std::ptrdiff_t>(got), span.end(), std::uint8_t{0});
+        if (snapshot != nullptr) {
+            snapshot->Put(offset, span.data(), got);
+        }
+        const int fromX = std::max(range.firstX, column * kBlockSize);
+        const int toX = std::min(range.lastX, column * kBlockSize + kBlockSize - 1);
+        for (int y = range.firstY; y <= range.lastY; ++y) {
+            for (int x = fromX; x <= toX; ++x) {
+                const std::size_t at = std::size_t(y / kBlockSize - firstRow) * kMapBlockBytes +
+                                       kMapBlockHeaderBytes +
+                                       std::size_t((y % kBlockSize) * kBlockSize + x % kBlockSize) *
+                                           kMapCellBytes +
+                                       2;
+                const int shifted = static_cast<std::int8_t>(span[at]) + settings.offZ;
+                if (shifted < -128 || shifted > 127) {
+                    ++summary.altitudeWraps;
+                }
+            }
+        }
+    }
+    return summary;
+}
+
+struct StaticsPlan {
+    std::vector<std::uint8_t> oldIndex;
+    std::vector<std::uint8_t> oldData;
+    StaticsTransplantResult result;
+    std::vector<std::uint8_t> newData;
+};
+
+void WriteAt(BinaryFile& file, std::uint64_t offset, const std::uint8_t* bytes,
+             std::uint64_t count) {
+    file.Seek(static_cast<std::int64_t>(offset));
+    file.Write(bytes, static_cast<std::size_t>(count));
+}
+
+}  // namespace
+
+WorldFiles FindWorldFiles(const std::filesystem::path& directory, int mapNumber,
+                          const std::string& role) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(directory, error)) {
+        throw TransplantError("The " + role + " folder " + directory.string() +
+                              " is not a folder that can be read.");
+    }
+    const std::string number = std::to_string(mapNumber);
+    const auto require = [&](const std::string& name,
+                             const std::optional<std::filesystem::path>& found) {
+        if (!found) {
+            throw TransplantError("The " + role + " folder " + directory.string() + " has no " +
+                                  name + ".");
+        }
+        return *found;
+    };
+    WorldFiles files;
+    std::optional<std::filesystem::path> map = FindAnyCase(directory, "map" + number + ".mul");
+    if (!map) {
+        map = FindAnyCase(directory, "map" + number + "LegacyMUL.uop");
+    }
+    files.map = require("map" + number + ".mul or map" + number + "LegacyMUL.uop", map);
+    files.staticsIndex =
+        require("staidx" + number + ".mul", FindAnyCase(directory, "staidx" + number + ".mul"));
+    files.staticsData =
+        require("statics" + number + ".mul", FindAnyCase(directory, "statics" + number + ".mul"));
+    return files;
+}
+
+TransplantSummary Transplant(const TransplantRequest& request) {
+    TransplantSummary summary;
+    const JournalStore store(request.journalDirectory);
+    const bool withStatics = request.statics.has_value();
+
+    // Destinations first, exclusively, each brought back from an interrupted
+    // change before it is read.
+    MapStore destMap;
+    BinaryFile destIndex;
+    BinaryFile destData;
+    try {
+        if (request.land) {
+            if (!destMap.Open(request.destination.map.string())) {
+                throw TransplantError("Cannot open the destination " +
+                                      request.destination.map.filename().string() + " (" +
+                                      request.destination.map.string() + "): " +
+                                      OpenFailureReason(destMap.File().OpenError()) + ".");
+            }
+        }
+        if (withStatics) {
+            OpenOrThrow(destIndex, request.destination.staticsIndex,
+                        BinaryFile::Mode::ReadWriteExisting, "destination");
+            OpenOrThrow(destData, request.destination.staticsData,
+                        BinaryFile::Mode::ReadWriteExisting, "destination");
+        }
+        if (!request.dryRun) {
+            if (destMap.IsOpen()) {
+                RecoverOrThrow(store, destMap.File());
+            }
+            if (withStatics) {
+                RecoverOrThrow(store, destIndex);
+                RecoverOrThrow(store, destData);
+            }
+        }
+    } catch (const ClientFileError& failure) {
+        throw TransplantError(failure.what());
+    } catch (const FileException& failure) {
+        throw TransplantError(failure.what());
+    }
+
+    // Sources read-only, unless they are the destination's very files.
+    const bool sameMap = request.land && SameFile(request.source.map, request.destination.map);
+    const bool sameIndex =
+        withStatics && SameFile(request.source.staticsIndex, request.destination.staticsIndex);
+    const bool sameData =
+        withStatics && SameFile(request.source.staticsData, request.destination.staticsData);
+    summary.sameWorld = sameMap || sameIndex || sameData;
+    MapStore sourceMap;
+    BinaryFile sourceIndex;
+    BinaryFile sourceData;
+    try {
+        if (request.land && !sameMap) {
+            MapStoreOptions options;
+            options.readOnly = true;
+            if (!sourceMap.Open(request.source.map.string(), options)) {
+                throw TransplantError("Cannot open the source " +
+                                      request.source.map.filename().string() + " (" +
+                                      request.source.map.string() + "): " +
+                                      OpenFailureReason(sourceMap.File().OpenError()) + ".");
+            }
+        }
+        if (withStatics && !sameIndex) {
+            OpenOrThrow(sourceIndex, request.source.staticsIndex, BinaryFile::Mode::ReadOnlyShared,
+                        "source");
+        }
+        if (withStatics && !sameData) {
+            OpenOrThrow(sourceData, request.source.staticsData, BinaryFile::Mode::ReadOnlyShared,
+                        "source");
+        }
+    } catch (const ClientFileError& failure) {
+        throw TransplantError(failure.what());
+    } catch (const FileException& failure) {
+        throw TransplantError(failure.what());
+    }
+    MapStore& landSource = sameMap ? destMap : sourceMap;
+
+    const CopySettings landSettings = LandSettings(request.placement);
+    std::unique_ptr<MapSnapshot> snapshot;
+    BinaryFile snapshotFile;
+    StaticsPlan statics;
+    try {
+        // Land: the copy itself is Copy Map's, which works on 6144 x 4096
+        // .mul maps.
+        if (request.land) {
+            for (const MapStore* map : {&landSource, &destMap}) {
+                if (map->Container() != MapContainer::Mul ||
+                    !(map->Geometry() == kClassicGeometry)) {
+                    throw TransplantError(
+                        "The land of " + map->FullPath() +
+                        " cannot be transplanted: only 6144 x 4096 .mul maps are supported for "
+                        "the land; use --land no to move only the statics.");
+                }
+            }
+            const MapCopyRange range = ClipMapCopy(landSettings);
+            if (!range.IsEmpty() &&
+                landSource.Length() <
+                    std::uint64_t(CellOffset(range.lastX, range.lastY)) + kMapCellBytes) {
+                throw TransplantError("The source " + request.source.map.filename().string() +
+                                      " is too short for the rectangle.");
+            }
+            if (sameMap && !request.dryRun) {
+                snapshot = std::make_unique<MapSnapshot>(landSource.Length());
+            }
+            summary.land = SurveyLand(landSource, landSettings, snapshot.get());
+            if (snapshot) {
+                snapshot->OpenAs(snapshotFile);
+            }
+        }
+
+        if (withStatics) {
+            const MapGeometry sourceGeometry = WorldGeometry(request.source);
+            const MapGeometry destGeometry = WorldGeometry(request.destination);
+            statics.oldIndex = ReadWhole(destIndex);
+            statics.oldData = ReadWhole(destData);
+            std::vector<std::uint8_t> sourceIndexBytes;
+            std::vector<std::uint8_t> sourceDataBytes;
+            if (!sameIndex) {
+                sourceIndexBytes = ReadWhole(sourceIndex);
+            }
+            if (!sameData) {
+                sourceDataBytes = ReadWhole(sourceData);
+            }
+            StaticsPairBytes source{sameIndex ? statics.oldIndex : sourceIndexBytes,
+                                    sameData ? statics.oldData : sourceDataBytes, sourceGeometry,
+                                    "source " + request.source.staticsIndex.filename().string(),
+                                    "source " + request.source.staticsData.filename().string()};
+            StaticsPairBytes destination{
+                statics.oldIndex, statics.oldData, destGeometry,
+                "destination " + request.destination.staticsIndex.filename().string(),
+                "destination " + request.destination.staticsData.filename().string()};
+            statics.newData.reserve(statics.oldData.size() + sourceDataBytes.size() / 4);
+            statics.result = TransplantStatics(
+                source, destination, request.placement, *request.statics,
+                [&](std::uint64_t, std::span<const std::uint8_t> bytes) {
+                    statics.newData.insert(statics.newData.end(), bytes.begin(), bytes.end());
+                });
+            summary.statics = statics.result.summary;
+        }
+    } catch (const StaticsTransplantError& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    } catch (const ClientFileError& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    } catch (const FileException& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    }
+    if (request.dryRun) {
+        return summary;
+    }
+
+    // Everything is worked out: protect what changes, then write it.
+    ChangeDescription description;
+    description.operation = "transplant";
+    description.summary = "transplant from " + request.source.map.parent_path().string();
+    const MapCopyRange range = ClipMapCopy(landSettings);
+    if (request.land && !range.IsEmpty()) {
+        description.area = CellRectangle{static_cast<std::uint32_t>(landSettings.offX),
+                                         static_cast<std::uint32_t>(landSettings.offY),
+                                         static_cast<std::uint32_t>(range.lastX - range.firstX + 1),
+                                         static_cast<std::uint32_t>(range.lastY - range.firstY + 1)};
+    }
+    try {
+        store.EnsureDirectory();
+        Transaction change(store, description);
+        try {
+            if (request.land && !range.IsEmpty()) {
+                BinaryFile& map = destMap.File();
+                change.AddFile(map);
+                const int firstColumn = DestinationColumn(landSettings, range.firstX) / kBlockSize;
+                const int lastColumn = DestinationColumn(landSettings, range.lastX) / kBlockSize;
+                const int firstRow = DestinationRow(landSettings, range.firstY) / kBlockSize;
+                const int lastRow = DestinationRow(landSettings, range.lastY) / kBlockSize;
+                for (int column = firstColumn; column <= lastColumn; ++column) {
+                    change.Protect(map,
+                                   std::uint64_t(column) * kMapBlockColumnBytes +
+                                       std::uint64_t(firstRow) * kMapBlockBytes,
+                                   std::uint64_t(lastRow - firstRow + 1) * kMapBlockBytes);
+                }
+            }
+            ByteRange indexRange;
+            ByteRange dataRange;
+            std::uint64_t cutFrom = 0;
+            if (withStatics) {
+                change.AddFile(destIndex);
+                change.AddFile(destData);
+                indexRange = ChangedBytes(statics.oldIndex, statics.result.index);
+                dataRange = ChangedBytes(statics.oldData, statics.newData);
+                change.Protect(destIndex, indexRange.offset, indexRange.length);
+                change.Protect(destData, dataRange.offset, dataRange.length);
+                cutFrom = statics.newData.size();
+                if (cutFrom < statics.oldData.size()) {
+                    // The cut bytes are kept too, so a rollback brings them back.
+                    change.Protect(destData, cutFrom, statics.oldData.size() - cutFrom);
+                }
+            }
+            change.Seal();
+            if (request.land && !range.IsEmpty()) {
+                CopyMapSpans(snapshot ? snapshotFile : landSource.File(), destMap.File(),
+                             landSettings);
+            }
+            if (withStatics) {
+                WriteAt(destIndex, indexRange.offset,
+                        statics.result.index.data() + indexRange.offset, indexRange.length);
+                WriteAt(destData, dataRange.offset, statics.newData.data() + dataRange.offset,
+                        dataRange.length);
+                if (cutFrom < statics.oldData.size()) {
+                    destData.Truncate(cutFrom);
+                }
+            }
+            change.Commit();
+        } catch (const std::exception& failure) {
+            const std::string reason = failure.what();
+            try {
+                change.Rollback();
+            } catch (const std::exception& rollbackFailure) {
+                throw TransplantError("The transplant failed (" + reason +
+                                      ") and putting the old bytes back failed too (" +
+                                      rollbackFailure.what() + "); the journal " +
+                                      change.JournalPath() +
+                                      " was kept and the next open of the files finishes it.");
+            }
+            throw TransplantError("The transplant failed: " + reason +
+                                  " Every destination file was left as it was.");
+        }
+    } catch (const FileException& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    } catch (const JournalError& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    }
+    return summary;
+}
+
+std::string FormatTransplantSummary(const TransplantSummary& summary,
+                                    const TransplantRequest& request) {
+    std::ostringstream text;
+    text << (request.dryRun ? "Dry run, nothing written: the transplant would move\n"
+                            : "Transplanted:\n");
+    if (request.land) {
+        text << "  land cells copied:            " << summary.land.cellsCopied << '\n'
+             << "  land cells clipped:           " << summary.land.cellsClipped << '\n'
+             << "  altitude wraps:               " << summary.land.altitudeWraps << '\n';
+    }
+    if (request.statics) {
+        text << "  statics moved:                " << summary.statics.moved << '\n'
+             << "  statics removed:              " << summary.statics.removed << '\n'
+             << "  statics left out at the edges: " << summary.statics.leftOut << '\n'
+             << "  duplicates skipped:           " << summary.statics.duplicatesSkipped << '\n';
+    }
+    return text.str();
+}
+
+}  // namespace kestrel
