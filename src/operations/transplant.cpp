@@ -7,7 +7,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -52,20 +54,61 @@ std::optional<std::filesystem::path> FindAnyCase(const std::filesystem::path& di
     return std::nullopt;
 }
 
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// Bytes in one allocation of huge pages where the system grants them, left
+// uninitialised: the whole files pass through these buffers, and with small
+// pages clearing and mapping each page costs about as much as reading it.
+class HugeBuffer {
+public:
+    HugeBuffer() = default;
+    explicit HugeBuffer(std::size_t capacity) {
+        const std::size_t size = std::max(kHugePage, (capacity + kHugePage - 1) / kHugePage * kHugePage);
+        void* memory = std::aligned_alloc(kHugePage, size);
+        if (memory == nullptr) {
+            throw std::bad_alloc();
+        }
+        ::madvise(memory, size, MADV_HUGEPAGE);  // only advice: failure changes nothing
+        bytes.reset(static_cast<std::uint8_t*>(memory));
+        this->capacity = capacity;
+    }
+    std::uint8_t* Data() { return bytes.get(); }
+    const std::uint8_t* Data() const { return bytes.get(); }
+    std::size_t Size() const { return size; }
+    std::span<const std::uint8_t> Bytes() const { return {bytes.get(), size}; }
+    void Append(std::span<const std::uint8_t> more) {
+        if (more.size() > capacity - size) {
+            throw std::bad_alloc();
+        }
+        std::memcpy(bytes.get() + size, more.data(), more.size());
+        size += more.size();
+    }
+    void SetSize(std::size_t newSize) { size = newSize; }
+
+private:
+    struct Free {
+        void operator()(std::uint8_t* memory) const { std::free(memory); }
+    };
+    std::unique_ptr<std::uint8_t, Free> bytes;
+    std::size_t capacity = 0;
+    std::size_t size = 0;
+};
+
 // Reads the whole file into memory.
-std::vector<std::uint8_t> ReadWhole(BinaryFile& file) {
-    const std::uint64_t length = file.Length();
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+HugeBuffer ReadWhole(BinaryFile& file) {
+    const auto length = static_cast<std::size_t>(file.Length());
+    HugeBuffer buffer(length);
     file.Seek(0);
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::size_t got = file.Read(bytes.data() + done, bytes.size() - done);
+    while (done < length) {
+        const std::size_t got = file.Read(buffer.Data() + done, length - done);
         if (got == 0) {
             throw FileException(FileErrorCause::EndOfFile, file.FullPath());
         }
         done += got;
     }
-    return bytes;
+    buffer.SetSize(length);
+    return buffer;
 }
 
 std::string OpenFailureReason(int error) {
@@ -223,10 +266,10 @@ LandTransplantSummary SurveyLand(MapStore& source, const CopySettings& settings,
 }
 
 struct StaticsPlan {
-    std::vector<std::uint8_t> oldIndex;
-    std::vector<std::uint8_t> oldData;
+    HugeBuffer oldIndex;
+    HugeBuffer oldData;
     StaticsTransplantResult result;
-    std::vector<std::uint8_t> newData;
+    HugeBuffer newData;
 };
 
 void WriteAt(BinaryFile& file, std::uint64_t offset, const std::uint8_t* bytes,
@@ -380,27 +423,29 @@ TransplantSummary Transplant(const TransplantRequest& request) {
             const MapGeometry destGeometry = WorldGeometry(request.destination);
             statics.oldIndex = ReadWhole(destIndex);
             statics.oldData = ReadWhole(destData);
-            std::vector<std::uint8_t> sourceIndexBytes;
-            std::vector<std::uint8_t> sourceDataBytes;
+            HugeBuffer sourceIndexBytes;
+            HugeBuffer sourceDataBytes;
             if (!sameIndex) {
                 sourceIndexBytes = ReadWhole(sourceIndex);
             }
             if (!sameData) {
                 sourceDataBytes = ReadWhole(sourceData);
             }
-            StaticsPairBytes source{sameIndex ? statics.oldIndex : sourceIndexBytes,
-                                    sameData ? statics.oldData : sourceDataBytes, sourceGeometry,
+            StaticsPairBytes source{sameIndex ? statics.oldIndex.Bytes() : sourceIndexBytes.Bytes(),
+                                    sameData ? statics.oldData.Bytes() : sourceDataBytes.Bytes(),
+                                    sourceGeometry,
                                     "source " + request.source.staticsIndex.filename().string(),
                                     "source " + request.source.staticsData.filename().string()};
             StaticsPairBytes destination{
-                statics.oldIndex, statics.oldData, destGeometry,
+                statics.oldIndex.Bytes(), statics.oldData.Bytes(), destGeometry,
                 "destination " + request.destination.staticsIndex.filename().string(),
                 "destination " + request.destination.staticsData.filename().string()};
-            statics.newData.reserve(statics.oldData.size() + sourceDataBytes.size() / 4);
+            // The new data holds at most every old static and every source one.
+            statics.newData = HugeBuffer(statics.oldData.Size() + source.data.size());
             statics.result = TransplantStatics(
                 source, destination, request.placement, *request.statics,
                 [&](std::uint64_t, std::span<const std::uint8_t> bytes) {
-                    statics.newData.insert(statics.newData.end(), bytes.begin(), bytes.end());
+                    statics.newData.Append(bytes);
                 });
             summary.statics = statics.result.summary;
         }
@@ -450,14 +495,14 @@ TransplantSummary Transplant(const TransplantRequest& request) {
             if (withStatics) {
                 change.AddFile(destIndex);
                 change.AddFile(destData);
-                indexRange = ChangedBytes(statics.oldIndex, statics.result.index);
-                dataRange = ChangedBytes(statics.oldData, statics.newData);
+                indexRange = ChangedBytes(statics.oldIndex.Bytes(), statics.result.index);
+                dataRange = ChangedBytes(statics.oldData.Bytes(), statics.newData.Bytes());
                 change.Protect(destIndex, indexRange.offset, indexRange.length);
                 change.Protect(destData, dataRange.offset, dataRange.length);
-                cutFrom = statics.newData.size();
-                if (cutFrom < statics.oldData.size()) {
+                cutFrom = statics.newData.Size();
+                if (cutFrom < statics.oldData.Size()) {
                     // The cut bytes are kept too, so a rollback brings them back.
-                    change.Protect(destData, cutFrom, statics.oldData.size() - cutFrom);
+                    change.Protect(destData, cutFrom, statics.oldData.Size() - cutFrom);
                 }
             }
             change.Seal();
@@ -468,9 +513,9 @@ TransplantSummary Transplant(const TransplantRequest& request) {
             if (withStatics) {
                 WriteAt(destIndex, indexRange.offset,
                         statics.result.index.data() + indexRange.offset, indexRange.length);
-                WriteAt(destData, dataRange.offset, statics.newData.data() + dataRange.offset,
+                WriteAt(destData, dataRange.offset, statics.newData.Data() + dataRange.offset,
                         dataRange.length);
-                if (cutFrom < statics.oldData.size()) {
+                if (cutFrom < statics.oldData.Size()) {
                     destData.Truncate(cutFrom);
                 }
             }
