@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli/cli_app.h"
+#include "clientfiles/file_detection.h"
 #include "clientfiles/journal_store.h"
 #include "operations/settings_exchange.h"
 #include "operations/transplant.h"
@@ -42,7 +43,10 @@ void PrintHelp(std::ostream& out) {
         << "  --from-map N            source map number, 0 to " << kLastMapNumber
         << " (default: 0)\n"
         << "  --to-map N              destination map number, 0 to " << kLastMapNumber
-        << " (default: 0)\n";
+        << " (default: 0)\n"
+        << "  --from-size WxH         the source map's size in cells, when its files do\n"
+        << "                          not tell it (default: told from the files)\n"
+        << "  --to-size WxH           the same for the destination\n";
     for (const SettingsField field : kPlacementFields) {
         const FieldDescription& description = DescriptionOf(field);
         std::string line = "  " + std::string(description.option) + " VALUE";
@@ -111,6 +115,7 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
                          [&](SettingsField field) { return DescriptionOf(field).option == name; });
         const bool known = placement != kPlacementFields.end() || name == "--from" ||
                            name == "--to" || name == "--from-map" || name == "--to-map" ||
+                           name == "--from-size" || name == "--to-size" ||
                            name == "--land" || name == "--statics";
         if (!known) {
             return Usage(err, "unknown option '" + argument + "' for transplant");
@@ -136,6 +141,13 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
                                       std::to_string(kLastMapNumber));
             }
             (name == "--from-map" ? fromMap : toMap) = *number;
+        } else if (name == "--from-size" || name == "--to-size") {
+            const std::optional<MapGeometry> size = ParseMapSize(value);
+            if (!size) {
+                return Usage(err, name + ": '" + value +
+                                      "' is not WIDTHxHEIGHT in multiples of 8 up to 16384");
+            }
+            (name == "--from-size" ? request.sourceGeometry : request.destinationGeometry) = *size;
         } else if (name == "--land") {
             if (value != "yes" && value != "no") {
                 return Usage(err, "--land: '" + value + "' is not yes or no");

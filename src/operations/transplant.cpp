@@ -148,9 +148,12 @@ void RecoverOrThrow(const JournalStore& store, BinaryFile& file) {
     }
 }
 
-// The geometry of a world's statics: the map's when it has a known size,
-// else the statics index's, else the classic one.
-MapGeometry WorldGeometry(const WorldFiles& files) {
+// The geometry of a world's statics: the one given, else the map's when it
+// has a known size, else the statics index's, else the classic one.
+MapGeometry WorldGeometry(const WorldFiles& files, const std::optional<MapGeometry>& given) {
+    if (given) {
+        return *given;
+    }
     const FileDetection map = DetectMap(files.map.string());
     if (map.match == SizeMatch::Known) {
         return map.geometry;
@@ -234,6 +237,13 @@ LandTransplantSummary SurveyLand(MapStore& source, const CopySettings& settings,
     summary.cellsCopied = std::uint64_t(range.lastX - range.firstX + 1) *
                           std::uint64_t(range.lastY - range.firstY + 1);
     summary.cellsClipped = all - summary.cellsCopied;
+    // An altitude wraps when it lies outside these before the shift; a shift
+    // by a multiple of 256 wraps none and needs no look at the cells.
+    const int lowest = -128 - settings.offZ;
+    const int highest = 127 - settings.offZ;
+    if (lowest <= -128 && highest >= 127 && snapshot == nullptr) {
+        return summary;
+    }
     const int firstRow = range.firstY / kBlockSize;
     const int lastRow = range.lastY / kBlockSize;
     const std::size_t spanBytes = std::size_t(lastRow - firstRow + 1) * kMapBlockBytes;
@@ -246,19 +256,16 @@ LandTransplantSummary SurveyLand(MapStore& source, const CopySettings& settings,
         if (snapshot != nullptr) {
             snapshot->Put(offset, span.data(), got);
         }
-        const int fromX = std::max(range.firstX, column * kBlockSize);
-        const int toX = std::min(range.lastX, column * kBlockSize + kBlockSize - 1);
+        const int fromX = std::max(range.firstX, column * kBlockSize) % kBlockSize;
+        const int toX = std::min(range.lastX, column * kBlockSize + kBlockSize - 1) % kBlockSize;
         for (int y = range.firstY; y <= range.lastY; ++y) {
+            const std::uint8_t* row = span.data() +
+                                      std::size_t(y / kBlockSize - firstRow) * kMapBlockBytes +
+                                      kMapBlockHeaderBytes +
+                                      std::size_t(y % kBlockSize) * kBlockSize * kMapCellBytes;
             for (int x = fromX; x <= toX; ++x) {
-                const std::size_t at = std::size_t(y / kBlockSize - firstRow) * kMapBlockBytes +
-                                       kMapBlockHeaderBytes +
-                                       std::size_t((y % kBlockSize) * kBlockSize + x % kBlockSize) *
-                                           kMapCellBytes +
-                                       2;
-                const int shifted = static_cast<std::int8_t>(span[at]) + settings.offZ;
-                if (shifted < -128 || shifted > 127) {
-                    ++summary.altitudeWraps;
-                }
+                const int z = static_cast<std::int8_t>(row[std::size_t(x) * kMapCellBytes + 2]);
+                summary.altitudeWraps += static_cast<std::uint64_t>(z < lowest || z > highest);
             }
         }
     }
@@ -321,7 +328,9 @@ TransplantSummary Transplant(const TransplantRequest& request) {
     BinaryFile destData;
     try {
         if (request.land) {
-            if (!destMap.Open(request.destination.map.string())) {
+            MapStoreOptions options;
+            options.geometry = request.destinationGeometry;
+            if (!destMap.Open(request.destination.map.string(), options)) {
                 throw TransplantError("Cannot open the destination " +
                                       request.destination.map.filename().string() + " (" +
                                       request.destination.map.string() + "): " +
@@ -362,6 +371,7 @@ TransplantSummary Transplant(const TransplantRequest& request) {
     try {
         if (request.land && !sameMap) {
             MapStoreOptions options;
+            options.geometry = request.sourceGeometry;
             options.readOnly = true;
             if (!sourceMap.Open(request.source.map.string(), options)) {
                 throw TransplantError("Cannot open the source " +
@@ -419,8 +429,8 @@ TransplantSummary Transplant(const TransplantRequest& request) {
         }
 
         if (withStatics) {
-            const MapGeometry sourceGeometry = WorldGeometry(request.source);
-            const MapGeometry destGeometry = WorldGeometry(request.destination);
+            const MapGeometry sourceGeometry = WorldGeometry(request.source, request.sourceGeometry);
+            const MapGeometry destGeometry = WorldGeometry(request.destination, request.destinationGeometry);
             statics.oldIndex = ReadWhole(destIndex);
             statics.oldData = ReadWhole(destData);
             HugeBuffer sourceIndexBytes;

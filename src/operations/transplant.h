@@ -45,6 +45,10 @@ struct TransplantRequest {
     bool land = true;                                      // copy the land cells
     std::optional<StaticsMode> statics = StaticsMode::Replace;  // nothing: leave statics
     bool dryRun = false;  // work everything out, write nothing
+    // The sizes of the source's and destination's maps, instead of the sizes
+    // told from their files (a map of a size no facet has cannot be told).
+    std::optional<MapGeometry> sourceGeometry;
+    std::optional<MapGeometry> destinationGeometry;
     // Where the rollback journal is kept (JournalStore).
     std::filesystem::path journalDirectory;
 };
