@@ -43,8 +43,9 @@ public:
     MapStore& operator=(const MapStore&) = delete;
 
     // Opens the map at path for reading and writing (only reading with
-    // options.readOnly), held under the lock of BinaryFile. Its size is options.geometry if given, else what the file
-    // tells (see DetectMap); a file of no known size is taken as 6144 x 4096.
+    // options.readOnly), held under the lock of BinaryFile. Its size is
+    // options.geometry if given, else what the file tells (see DetectMap); a
+    // file of no known size is taken as 6144 x 4096.
     // Returns false when the file cannot be opened (missing, denied, open
     // elsewhere), like BinaryFile::Open, without throwing. Throws
     // ClientFileError naming the file for a damaged .uop, a .uop whose map is
