@@ -4,6 +4,8 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/make_sample_command.h"
 #include "cli/transplant_command.h"
@@ -25,6 +27,30 @@ const FieldDescription* FindOption(std::string_view name) {
     for (const FieldDescription& field : kSettingsFields) {
         if (field.option == name) {
             return &field;
+        }
+    }
+    return nullptr;
+}
+
+// An option of one command that is not one of the dialog's fields: an integer
+// of CopySettings taken by the same rules and messages as the fields.
+struct CommandOption {
+    std::string_view command;
+    std::string_view option;
+    std::string_view help;
+    int CopySettings::*number;
+    IntegerRange range;
+};
+
+constexpr CommandOption kCommandOptions[] = {
+    {"copy-statics", "--first-serial", "serial of the first item; the next count up",
+     &CopySettings::firstSerial, {0, 2147483647}},
+};
+
+const CommandOption* FindCommandOption(std::string_view command, std::string_view name) {
+    for (const CommandOption& option : kCommandOptions) {
+        if (option.command == command && option.option == name) {
+            return &option;
         }
     }
     return nullptr;
@@ -100,6 +126,15 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         }
         out << " (default: " << FieldText(defaults, field.field) << ")\n";
     }
+    for (const CommandOption& option : kCommandOptions) {
+        if (option.command != command.name) {
+            continue;
+        }
+        std::string line = "  " + std::string(option.option) + " VALUE";
+        line.resize(26, ' ');
+        out << line << option.help << ", " << option.range.minimum << " to "
+            << option.range.maximum << " (default: " << defaults.*option.number << ")\n";
+    }
     out << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
         << "2 for a bad command line or a rejected value.\n";
@@ -114,6 +149,7 @@ int UsageError(std::ostream& err, const std::string& problem) {
 int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
                std::ostream& err) {
     std::array<std::optional<std::string>, kFieldCount> given;
+    std::vector<std::pair<const CommandOption*, std::string>> givenOwn;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
@@ -123,7 +159,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
         const FieldDescription* option = FindOption(name);
-        if (option == nullptr) {
+        const CommandOption* own = FindCommandOption(command.name, name);
+        if (option == nullptr && own == nullptr) {
             return UsageError(err,
                               "unknown option '" + argument + "' for " + std::string(command.name));
         }
@@ -133,7 +170,11 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         } else if (at + 1 < arguments.size()) {
             value = arguments[++at];
         } else {
-            return UsageError(err, "option " + std::string(option->option) + " needs a value");
+            return UsageError(err, "option " + std::string(name) + " needs a value");
+        }
+        if (own != nullptr) {
+            givenOwn.emplace_back(own, std::move(value));
+            continue;
         }
         given[static_cast<std::size_t>(option->field)] = std::move(value);
     }
@@ -150,6 +191,20 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             err << kProgram << ": " << DescriptionOf(field).option << ": " << *rejection << '\n';
             return kExitUsage;
         }
+    }
+
+    for (const auto& [option, text] : givenOwn) {
+        const std::optional<std::int32_t> value = ParseInteger(text);
+        if (!value) {
+            err << kProgram << ": " << option->option << ": " << kIntegerSyntaxMessage << '\n';
+            return kExitUsage;
+        }
+        if (*value < option->range.minimum || *value > option->range.maximum) {
+            err << kProgram << ": " << option->option << ": " << IntegerRangeMessage(option->range)
+                << '\n';
+            return kExitUsage;
+        }
+        settings.*option->number = *value;
     }
 
     TerminalUserInterface ui(err);
