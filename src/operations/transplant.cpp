@@ -557,16 +557,20 @@ std::string FormatTransplantSummary(const TransplantSummary& summary,
     std::ostringstream text;
     text << (request.dryRun ? "Dry run, nothing written: the transplant would move\n"
                             : "Transplanted:\n");
+    const auto line = [&](std::string label, std::uint64_t count) {
+        label.resize(32, ' ');
+        text << "  " << label << count << '\n';
+    };
     if (request.land) {
-        text << "  land cells copied:            " << summary.land.cellsCopied << '\n'
-             << "  land cells clipped:           " << summary.land.cellsClipped << '\n'
-             << "  altitude wraps:               " << summary.land.altitudeWraps << '\n';
+        line("land cells copied:", summary.land.cellsCopied);
+        line("land cells clipped:", summary.land.cellsClipped);
+        line("altitude wraps:", summary.land.altitudeWraps);
     }
     if (request.statics) {
-        text << "  statics moved:                " << summary.statics.moved << '\n'
-             << "  statics removed:              " << summary.statics.removed << '\n'
-             << "  statics left out at the edges: " << summary.statics.leftOut << '\n'
-             << "  duplicates skipped:           " << summary.statics.duplicatesSkipped << '\n';
+        line("statics moved:", summary.statics.moved);
+        line("statics removed:", summary.statics.removed);
+        line("statics left out at the edges:", summary.statics.leftOut);
+        line("duplicates skipped:", summary.statics.duplicatesSkipped);
     }
     return text.str();
 }
