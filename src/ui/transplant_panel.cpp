@@ -102,7 +102,13 @@ void TransplantPanel::Run(const CopySettings& settings) {
             BusyCursor busy;
             summary = Transplant(request);
         }
-        shown = QString::fromLocal8Bit(FormatTransplantSummary(summary, request));
+        // The terminal's columns mean nothing in the box's proportional font.
+        QStringList lines;
+        for (const QString& line :
+             QString::fromLocal8Bit(FormatTransplantSummary(summary, request)).split('\n')) {
+            lines.append(line.simplified());
+        }
+        shown = lines.join('\n');
     } catch (const TransplantError& failure) {
         shown = QString::fromLocal8Bit(failure.what());
         icon = QMessageBox::Warning;

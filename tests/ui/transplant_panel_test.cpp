@@ -102,9 +102,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 5000);
         SetMessageBoxHook({});
         QCOMPARE(shown[0].icon, QMessageBox::Information);
-        QVERIFY2(shown[0].text.contains(QStringLiteral("statics moved:                  3")),
+        QVERIFY2(shown[0].text.contains(QStringLiteral("statics moved: 3")),
                  qPrintable(shown[0].text));
-        QVERIFY2(shown[0].text.contains(QStringLiteral("land cells copied:              121")),
+        QVERIFY2(shown[0].text.contains(QStringLiteral("land cells copied: 121")),
                  qPrintable(shown[0].text));
         CopySettings settings;
         settings.maxX = settings.maxY = 10;
