@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/info_command.h"
 #include "cli/make_sample_command.h"
 #include "cli/transplant_command.h"
 #include "clientfiles/file_exception.h"
@@ -86,14 +87,16 @@ struct Command {
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
 };
 
-const std::array<Command, 4>& Commands() {
-    static const std::array<Command, 4> commands = {{
+const std::array<Command, 5>& Commands() {
+    static const std::array<Command, 5> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
          CopyMapRegion, nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
          ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
+        {"info", "tell what map and statics files are: size, facet, container, items",
+         nullptr, RunInfo},
         {"transplant", "move land and statics of a rectangle into another world's files", nullptr,
          RunTransplant},
     }};
