@@ -492,12 +492,25 @@ TransplantSummary Transplant(const TransplantRequest& request) {
                 const int lastColumn = DestinationColumn(landSettings, range.lastX) / kBlockSize;
                 const int firstRow = DestinationRow(landSettings, range.firstY) / kBlockSize;
                 const int lastRow = DestinationRow(landSettings, range.lastY) / kBlockSize;
+                // One range per block column, joined where they touch (a
+                // rectangle of full height is one range): the journal then
+                // holds fewer, larger records, which every later look at it
+                // reads faster.
+                const std::uint64_t spanBytes = std::uint64_t(lastRow - firstRow + 1) * kMapBlockBytes;
+                std::uint64_t start = 0;
+                std::uint64_t end = 0;
                 for (int column = firstColumn; column <= lastColumn; ++column) {
-                    change.Protect(map,
-                                   std::uint64_t(column) * kMapBlockColumnBytes +
-                                       std::uint64_t(firstRow) * kMapBlockBytes,
-                                   std::uint64_t(lastRow - firstRow + 1) * kMapBlockBytes);
+                    const std::uint64_t at = std::uint64_t(column) * kMapBlockColumnBytes +
+                                             std::uint64_t(firstRow) * kMapBlockBytes;
+                    if (end != at) {
+                        if (end > start) {
+                            change.Protect(map, start, end - start);
+                        }
+                        start = at;
+                    }
+                    end = at + spanBytes;
                 }
+                change.Protect(map, start, end - start);
             }
             ByteRange indexRange;
             ByteRange dataRange;
