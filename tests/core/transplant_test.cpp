@@ -234,13 +234,14 @@ TEST_F(TransplantTest, DamagedDestinationStaticsAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(ReadWorld(dir.Path() / "to"), before);
 }
 
-// Fails the nth write to one file, once.
+// Fails the nth call of a kind (a write unless told otherwise) on one file, once.
 struct WriteFault {
     std::string path;
     int countdown = 0;
+    seam::FileCall call = seam::FileCall::Write;
     static int Hook(void* context, seam::FileCall call, const std::string& fullPath) {
         auto* fault = static_cast<WriteFault*>(context);
-        if (call == seam::FileCall::Write && fullPath == fault->path && --fault->countdown == 0) {
+        if (call == fault->call && fullPath == fault->path && --fault->countdown == 0) {
             return EIO;
         }
         return 0;
@@ -279,6 +280,25 @@ TEST_F(TransplantTest, AFailureWhileWritingLeavesAllThreeFilesAsTheyWere) {
     // And without a failure the same transplant goes through.
     Transplant(Request(dir.Path() / "from", to, {0, 23, 0, 47, 2, 3, 4}));
     EXPECT_NE(ReadWorld(to), before);
+}
+
+// The data is cut shorter before the change is made durable; a failure then
+// brings back its old length and its last bytes too.
+TEST_F(TransplantTest, AFailureAfterTheDataWasCutBringsItsTailBack) {
+    MakeWorld(dir.Path() / "from", 33, 8);
+    MakeWorld(dir.Path() / "to", 34, 64);
+    const std::filesystem::path to = std::filesystem::canonical(dir.Path() / "to");
+    const Files before = ReadWorld(to);
+    WriteFault fault{(to / "statics0.mul").string(), 1, seam::FileCall::Sync};
+    seam::SetFileFaultHook(&WriteFault::Hook, &fault);
+    EXPECT_THROW(Transplant(Request(dir.Path() / "from", to, {0, 23, 0, 40, 10, 10, 0})),
+                 TransplantError);
+    seam::SetFileFaultHook(nullptr, nullptr);
+    EXPECT_LE(fault.countdown, 0);
+    EXPECT_EQ(ReadWorld(to), before);
+    // Without the failure the data does come out shorter.
+    Transplant(Request(dir.Path() / "from", to, {0, 23, 0, 40, 10, 10, 0}));
+    EXPECT_LT(std::filesystem::file_size(to / "statics0.mul"), before.data.size());
 }
 
 // Makes a file impossible to open for writing even for root: read-only
