@@ -10,6 +10,8 @@
 #include "cli/info_command.h"
 #include "cli/make_sample_command.h"
 #include "cli/transplant_command.h"
+#include "clientfiles/client_file_error.h"
+#include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
@@ -95,7 +97,7 @@ const std::array<Command, 5>& Commands() {
          ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
-        {"info", "tell what map and statics files are: size, facet, container, items",
+        {"info", "tell what each client file is: map or statics, container, size, facet",
          nullptr, RunInfo},
         {"transplant", "move land and statics of a rectangle into another world's files", nullptr,
          RunTransplant},
@@ -111,6 +113,65 @@ void PrintUsage(std::ostream& stream) {
                << command.summary << '\n';
     }
     stream << "\nRun '" << kProgram << " COMMAND --help' for the options of a command.\n";
+}
+
+// The options that give a map's size instead of the one told from its file.
+struct SizeOption {
+    std::string_view option;
+    std::string_view help;
+    std::optional<MapGeometry> CopySettings::*size;
+};
+constexpr std::array<SizeOption, 2> kSizeOptions = {{
+    {"--source-size", "size WxH of the source map and statics (default: from the files)",
+     &CopySettings::sourceSize},
+    {"--dest-size", "size WxH of the destination map (default: from the file)",
+     &CopySettings::destSize},
+}};
+
+const SizeOption* FindSizeOption(std::string_view name) {
+    for (const SizeOption& option : kSizeOptions) {
+        if (option.option == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// A file whose length fits two facets and whose name tells neither cannot be
+// copied from or into without its size: say which option gives it. Returns
+// false after saying so.
+bool SizeIsKnown(const FileDetection& detection, const std::string& path,
+                 std::string_view option, std::ostream& err) {
+    if (detection.match != SizeMatch::Ambiguous) {
+        return true;
+    }
+    err << kProgram << ": " << path << ": its length of " << detection.bytes
+        << " bytes fits maps of ";
+    for (std::size_t at = 0; at < detection.candidates.size(); ++at) {
+        err << (at == 0 ? "" : (at + 1 == detection.candidates.size() ? " and " : ", "))
+            << FormatMapSize(detection.candidates[at]) << " ("
+            << FacetName(detection.candidates[at], std::nullopt) << ')';
+    }
+    err << ", and the file name does not tell which; give its size with " << option
+        << " WxH.\n";
+    return false;
+}
+
+bool SizesAreKnown(const Command& command, const CopySettings& settings, std::ostream& err) {
+    try {
+        if (command.run == CopyMapRegion) {
+            return (settings.sourceSize ||
+                    SizeIsKnown(DetectMap(settings.sourceMapPath), settings.sourceMapPath,
+                                "--source-size", err)) &&
+                   (settings.destSize || SizeIsKnown(DetectMap(settings.destMapPath),
+                                                     settings.destMapPath, "--dest-size", err));
+        }
+        return settings.sourceSize ||
+               SizeIsKnown(DetectStaticsIndex(settings.staticsIndexPath),
+                           settings.staticsIndexPath, "--source-size", err);
+    } catch (const std::exception&) {
+        return true;  // the operation itself reports a file it cannot read
+    }
 }
 
 void PrintCommandHelp(const Command& command, std::ostream& out) {
@@ -138,6 +199,14 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         out << line << option.help << ", " << option.range.minimum << " to "
             << option.range.maximum << " (default: " << defaults.*option.number << ")\n";
     }
+    for (const SizeOption& option : kSizeOptions) {
+        if (command.run != CopyMapRegion && option.size == &CopySettings::destSize) {
+            continue;
+        }
+        std::string line = "  " + std::string(option.option) + " WxH";
+        line.resize(26, ' ');
+        out << line << option.help << '\n';
+    }
     out << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
         << "2 for a bad command line or a rejected value.\n";
@@ -153,6 +222,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
                std::ostream& err) {
     std::array<std::optional<std::string>, kFieldCount> given;
     std::vector<std::pair<const CommandOption*, std::string>> givenOwn;
+    CopySettings sizes;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
@@ -161,6 +231,27 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
+        const SizeOption* sizeOption = FindSizeOption(name);
+        if (sizeOption != nullptr &&
+            (command.run == CopyMapRegion || sizeOption->size == &CopySettings::sourceSize)) {
+            std::string value;
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (at + 1 < arguments.size()) {
+                value = arguments[++at];
+            } else {
+                return UsageError(err, "option " + std::string(sizeOption->option) +
+                                           " needs a value");
+            }
+            const std::optional<MapGeometry> size = ParseMapSize(value);
+            if (!size) {
+                err << kProgram << ": " << sizeOption->option << ": '" << value
+                    << "' is not a map size such as 7168x4096 (multiples of 8).\n";
+                return kExitUsage;
+            }
+            sizes.*(sizeOption->size) = size;
+            continue;
+        }
         const FieldDescription* option = FindOption(name);
         const CommandOption* own = FindCommandOption(command.name, name);
         if (option == nullptr && own == nullptr) {
@@ -208,6 +299,11 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             return kExitUsage;
         }
         settings.*option->number = *value;
+    }
+    settings.sourceSize = sizes.sourceSize;
+    settings.destSize = sizes.destSize;
+    if (!SizesAreKnown(command, settings, err)) {
+        return kExitOperationFailed;
     }
 
     TerminalUserInterface ui(err);
