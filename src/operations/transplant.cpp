@@ -1,7 +1,6 @@
 #include "operations/transplant.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -177,59 +176,17 @@ CopySettings LandSettings(const TransplantPlacement& placement) {
     return settings;
 }
 
-// A copy of the source map's bytes that the rectangle reads, in an anonymous
-// in-memory file at the same offsets, for a move within one map: the copy
-// then reads the old cells however the rectangles overlap.
-class MapSnapshot {
-public:
-    explicit MapSnapshot(std::uint64_t length) {
-        descriptor = ::memfd_create("kestrel-map-snapshot", MFD_CLOEXEC);
-        if (descriptor < 0 || ::ftruncate(descriptor, static_cast<off_t>(length)) != 0) {
-            throw FileException(FileException::CauseFromErrno(errno), "map snapshot");
-        }
-    }
-    ~MapSnapshot() {
-        if (descriptor >= 0) {
-            ::close(descriptor);
-        }
-    }
-    MapSnapshot(const MapSnapshot&) = delete;
-    MapSnapshot& operator=(const MapSnapshot&) = delete;
-
-    void Put(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
-        while (count > 0) {
-            const ssize_t wrote = ::pwrite(descriptor, bytes, count, static_cast<off_t>(offset));
-            if (wrote <= 0) {
-                throw FileException(FileException::CauseFromErrno(errno), "map snapshot");
-            }
-            bytes += wrote;
-            count -= static_cast<std::size_t>(wrote);
-            offset += static_cast<std::uint64_t>(wrote);
-        }
-    }
-    // Opens the snapshot as a file of its own.
-    void OpenAs(BinaryFile& file) const {
-        if (!file.Open("/proc/self/fd/" + std::to_string(descriptor),
-                       BinaryFile::Mode::ReadOnlyShared)) {
-            throw FileException(FileException::CauseFromErrno(file.OpenError()), "map snapshot");
-        }
-    }
-
-private:
-    int descriptor = -1;
-};
-
 // Counts the land's cells copied, clipped and wrapped, reading the source's
-// block columns of the rectangle (and keeping them in snapshot when given).
-LandTransplantSummary SurveyLand(MapStore& source, const CopySettings& settings,
-                                 MapSnapshot* snapshot) {
+// block columns of the rectangle.
+LandTransplantSummary SurveyLand(MapStore& source, const MapGeometry& destGeometry,
+                                 const CopySettings& settings) {
     LandTransplantSummary summary;
     if (settings.minX > settings.maxX || settings.minY > settings.maxY) {
         return summary;
     }
     const std::uint64_t all = std::uint64_t(settings.maxX - settings.minX + 1) *
                               std::uint64_t(settings.maxY - settings.minY + 1);
-    const MapCopyRange range = ClipMapCopy(settings);
+    const MapCopyRange range = ClipMapCopy(settings, destGeometry);
     if (range.IsEmpty()) {
         summary.cellsClipped = all;
         return summary;
@@ -241,21 +198,20 @@ LandTransplantSummary SurveyLand(MapStore& source, const CopySettings& settings,
     // by a multiple of 256 wraps none and needs no look at the cells.
     const int lowest = -128 - settings.offZ;
     const int highest = 127 - settings.offZ;
-    if (lowest <= -128 && highest >= 127 && snapshot == nullptr) {
+    if (lowest <= -128 && highest >= 127) {
         return summary;
     }
+    const std::uint64_t columnBytes =
+        std::uint64_t(source.Geometry().BlockRows()) * std::uint64_t(kMapBlockBytes);
     const int firstRow = range.firstY / kBlockSize;
     const int lastRow = range.lastY / kBlockSize;
     const std::size_t spanBytes = std::size_t(lastRow - firstRow + 1) * kMapBlockBytes;
     std::vector<std::uint8_t> span(spanBytes);
     for (int column = range.firstX / kBlockSize; column <= range.lastX / kBlockSize; ++column) {
-        const std::uint64_t offset = std::uint64_t(column) * kMapBlockColumnBytes +
-                                     std::uint64_t(firstRow) * kMapBlockBytes;
+        const std::uint64_t offset =
+            std::uint64_t(column) * columnBytes + std::uint64_t(firstRow) * kMapBlockBytes;
         const std::size_t got = source.Read(offset, span.data(), spanBytes);
         std::fill(span.begin() + static_cast<std::ptrdiff_t>(got), span.end(), std::uint8_t{0});
-        if (snapshot != nullptr) {
-            snapshot->Put(offset, span.data(), got);
-        }
         const int fromX = std::max(range.firstX, column * kBlockSize) % kBlockSize;
         const int toX = std::min(range.lastX, column * kBlockSize + kBlockSize - 1) % kBlockSize;
         for (int y = range.firstY; y <= range.lastY; ++y) {
@@ -396,36 +352,23 @@ TransplantSummary Transplant(const TransplantRequest& request) {
     MapStore& landSource = sameMap ? destMap : sourceMap;
 
     const CopySettings landSettings = LandSettings(request.placement);
-    std::unique_ptr<MapSnapshot> snapshot;
-    BinaryFile snapshotFile;
     StaticsPlan statics;
     try {
-        // Land: the copy itself is Copy Map's, which works on 6144 x 4096
-        // .mul maps.
         if (request.land) {
-            for (const MapStore* map : {&landSource, &destMap}) {
-                if (map->Container() != MapContainer::Mul ||
-                    !(map->Geometry() == kClassicGeometry)) {
-                    throw TransplantError(
-                        "The land of " + map->FullPath() +
-                        " cannot be transplanted: only 6144 x 4096 .mul maps are supported for "
-                        "the land; use --land no to move only the statics.");
+            for (MapStore* map : {&landSource, &destMap}) {
+                if (const std::optional<std::string> problem = MapFileProblem(*map)) {
+                    throw TransplantError(*problem);
                 }
             }
-            const MapCopyRange range = ClipMapCopy(landSettings);
+            const MapCopyRange range = ClipMapCopy(landSettings, destMap.Geometry());
             if (!range.IsEmpty() &&
                 landSource.Length() <
-                    std::uint64_t(CellOffset(range.lastX, range.lastY)) + kMapCellBytes) {
+                    std::uint64_t(CellOffset(landSource.Geometry(), range.lastX, range.lastY)) +
+                        kMapCellBytes) {
                 throw TransplantError("The source " + request.source.map.filename().string() +
                                       " is too short for the rectangle.");
             }
-            if (sameMap && !request.dryRun) {
-                snapshot = std::make_unique<MapSnapshot>(landSource.Length());
-            }
-            summary.land = SurveyLand(landSource, landSettings, snapshot.get());
-            if (snapshot) {
-                snapshot->OpenAs(snapshotFile);
-            }
+            summary.land = SurveyLand(landSource, destMap.Geometry(), landSettings);
         }
 
         if (withStatics) {
@@ -474,7 +417,8 @@ TransplantSummary Transplant(const TransplantRequest& request) {
     ChangeDescription description;
     description.operation = "transplant";
     description.summary = "transplant from " + request.source.map.parent_path().string();
-    const MapCopyRange range = ClipMapCopy(landSettings);
+    const MapCopyRange range =
+        request.land ? ClipMapCopy(landSettings, destMap.Geometry()) : MapCopyRange{};
     if (request.land && !range.IsEmpty()) {
         description.area = CellRectangle{static_cast<std::uint32_t>(landSettings.offX),
                                          static_cast<std::uint32_t>(landSettings.offY),
@@ -495,22 +439,30 @@ TransplantSummary Transplant(const TransplantRequest& request) {
                 // One range per block column, joined where they touch (a
                 // rectangle of full height is one range): the journal then
                 // holds fewer, larger records, which every later look at it
-                // reads faster.
-                const std::uint64_t spanBytes = std::uint64_t(lastRow - firstRow + 1) * kMapBlockBytes;
+                // reads faster. A .uop holds them in its entries.
+                const std::uint64_t columnBytes =
+                    std::uint64_t(destMap.Geometry().BlockRows()) * std::uint64_t(kMapBlockBytes);
+                const std::uint64_t spanBytes =
+                    std::uint64_t(lastRow - firstRow + 1) * kMapBlockBytes;
+                const auto protect = [&](std::uint64_t offset, std::uint64_t length) {
+                    for (const PhysicalRange& part : destMap.PhysicalRanges(offset, length)) {
+                        change.Protect(map, part.offset, part.length);
+                    }
+                };
                 std::uint64_t start = 0;
                 std::uint64_t end = 0;
                 for (int column = firstColumn; column <= lastColumn; ++column) {
-                    const std::uint64_t at = std::uint64_t(column) * kMapBlockColumnBytes +
-                                             std::uint64_t(firstRow) * kMapBlockBytes;
+                    const std::uint64_t at =
+                        std::uint64_t(column) * columnBytes + std::uint64_t(firstRow) * kMapBlockBytes;
                     if (end != at) {
                         if (end > start) {
-                            change.Protect(map, start, end - start);
+                            protect(start, end - start);
                         }
                         start = at;
                     }
                     end = at + spanBytes;
                 }
-                change.Protect(map, start, end - start);
+                protect(start, end - start);
             }
             ByteRange indexRange;
             ByteRange dataRange;
@@ -530,8 +482,8 @@ TransplantSummary Transplant(const TransplantRequest& request) {
             }
             change.Seal();
             if (request.land && !range.IsEmpty()) {
-                CopyMapSpans(snapshot ? snapshotFile : landSource.File(), destMap.File(),
-                             landSettings);
+                CopyMapStoreSpans(landSource, destMap, landSettings);
+                destMap.Flush();
             }
             if (withStatics) {
                 WriteAt(destIndex, indexRange.offset,

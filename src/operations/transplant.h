@@ -68,9 +68,10 @@ struct TransplantSummary {
 };
 
 // Transplants the rectangle of request.placement:
-// - land (request.land): the cells by the Copy Map rule through CopyMapSpans,
-//   clipped at the destination's right and bottom edges, altitudes shifted
-//   with the 8-bit wrap; the source must hold every cell the rectangle reads.
+// - land (request.land): the cells by the Copy Map rule through
+//   CopyMapStoreSpans, between maps of any size and container, clipped at the
+//   destination's right and bottom edges, altitudes shifted with the 8-bit
+//   wrap; the source must hold every cell the rectangle reads.
 // - statics (unless request.statics is empty): TransplantStatics in the mode
 //   given, the destination's data rewritten compactly and cut to its new
 //   length.
@@ -84,12 +85,12 @@ struct TransplantSummary {
 //
 // Returns the summary (also for a dry run, which writes nothing and keeps no
 // journal). Throws TransplantError for a missing or unopenable file, a
-// source too short for the rectangle, damaged statics, a map the land copy
-// cannot handle, and for a failure while writing (after the rollback; the
+// source too short for the rectangle, damaged statics, a file that is no map,
+// and for a failure while writing (after the rollback; the
 // message says so, and names the journal when the rollback itself failed).
 // Throws std::bad_alloc when memory runs out. Holds both statics pairs and
-// the destination's new data in memory, plus for a move within one world the
-// source rectangle's block columns of the map.
+// the destination's new data in memory; the land goes a block column at a
+// time.
 TransplantSummary Transplant(const TransplantRequest& request);
 
 // The summary as lines for people, each ending in a newline.
