@@ -4,11 +4,14 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/copy_preview_command.h"
 #include "cli/info_command.h"
 #include "cli/make_sample_command.h"
 #include "cli/render_command.h"
+#include "cli/transplant_command.h"
 #include "clientfiles/client_file_error.h"
 #include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
@@ -29,6 +32,30 @@ const FieldDescription* FindOption(std::string_view name) {
     for (const FieldDescription& field : kSettingsFields) {
         if (field.option == name) {
             return &field;
+        }
+    }
+    return nullptr;
+}
+
+// An option of one command that is not one of the dialog's fields: an integer
+// of CopySettings taken by the same rules and messages as the fields.
+struct CommandOption {
+    std::string_view command;
+    std::string_view option;
+    std::string_view help;
+    int CopySettings::*number;
+    IntegerRange range;
+};
+
+constexpr CommandOption kCommandOptions[] = {
+    {"copy-statics", "--first-serial", "serial of the first item; the next count up",
+     &CopySettings::firstSerial, {0, 2147483647}},
+};
+
+const CommandOption* FindCommandOption(std::string_view command, std::string_view name) {
+    for (const CommandOption& option : kCommandOptions) {
+        if (option.command == command && option.option == name) {
+            return &option;
         }
     }
     return nullptr;
@@ -75,6 +102,8 @@ const std::array<Command, 5>& Commands() {
         {"info", "tell what each client file is: map or statics, container, size, facet",
          nullptr, RunInfo},
         {"render", "draw a map file as a PNG picture", nullptr, RunRender},
+        {"transplant", "move land and statics of a rectangle into another world's files", nullptr,
+         RunTransplant},
     }};
     return commands;
 }
@@ -164,6 +193,15 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         }
         out << " (default: " << FieldText(defaults, field.field) << ")\n";
     }
+    for (const CommandOption& option : kCommandOptions) {
+        if (option.command != command.name) {
+            continue;
+        }
+        std::string line = "  " + std::string(option.option) + " VALUE";
+        line.resize(26, ' ');
+        out << line << option.help << ", " << option.range.minimum << " to "
+            << option.range.maximum << " (default: " << defaults.*option.number << ")\n";
+    }
     for (const SizeOption& option : kSizeOptions) {
         if (command.run != CopyMapRegion && option.size == &CopySettings::destSize) {
             continue;
@@ -191,6 +229,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
                std::ostream& err) {
     std::array<std::optional<std::string>, kFieldCount> given;
     std::optional<std::string> preview;  // copy-map --preview FILE.png
+    std::vector<std::pair<const CommandOption*, std::string>> givenOwn;
     CopySettings sizes;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
@@ -232,7 +271,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             continue;
         }
         const FieldDescription* option = FindOption(name);
-        if (option == nullptr) {
+        const CommandOption* own = FindCommandOption(command.name, name);
+        if (option == nullptr && own == nullptr) {
             return UsageError(err,
                               "unknown option '" + argument + "' for " + std::string(command.name));
         }
@@ -242,7 +282,11 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         } else if (at + 1 < arguments.size()) {
             value = arguments[++at];
         } else {
-            return UsageError(err, "option " + std::string(option->option) + " needs a value");
+            return UsageError(err, "option " + std::string(name) + " needs a value");
+        }
+        if (own != nullptr) {
+            givenOwn.emplace_back(own, std::move(value));
+            continue;
         }
         given[static_cast<std::size_t>(option->field)] = std::move(value);
     }
@@ -274,6 +318,21 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
     }
 
+    for (const auto& [option, text] : givenOwn) {
+        const std::optional<std::int32_t> value = ParseInteger(text);
+        if (!value) {
+            err << kProgram << ": " << option->option << ": " << kIntegerSyntaxMessage << '\n';
+            return kExitUsage;
+        }
+        if (*value < option->range.minimum || *value > option->range.maximum) {
+            err << kProgram << ": " << option->option << ": " << IntegerRangeMessage(option->range)
+                << '\n';
+            return kExitUsage;
+        }
+        settings.*option->number = *value;
+    }
+    settings.sourceSize = sizes.sourceSize;
+    settings.destSize = sizes.destSize;
     if (!SizesAreKnown(command, settings, err)) {
         return kExitOperationFailed;
     }

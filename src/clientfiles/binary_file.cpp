@@ -66,7 +66,17 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
     // O_NONBLOCK keeps a FIFO or device from stalling the open; it is cleared
     // again once the file is held.
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    flags |= mode == Mode::ReadWriteExisting ? O_RDWR : (O_WRONLY | O_CREAT);
+    switch (mode) {
+    case Mode::ReadWriteExisting:
+        flags |= O_RDWR;
+        break;
+    case Mode::CreateTruncate:
+        flags |= O_WRONLY | O_CREAT;
+        break;
+    case Mode::ReadOnlyShared:
+        flags |= O_RDONLY;
+        break;
+    }
     if (const int injected = InjectedFault(seam::FileCall::Open, fullPath)) {
         openError = injected;
         return false;
@@ -83,7 +93,7 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
         error = errno;
     } else if (S_ISDIR(status.st_mode)) {
         error = EISDIR;
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    } else if (::flock(fd, (mode == Mode::ReadOnlyShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
         error = errno;
     }
     if (error == 0) {

@@ -10,9 +10,12 @@ namespace kestrel {
 // up short at the end of the file, writes that store everything or throw.
 // Nothing is buffered, so what was written before a failure stays written.
 //
-// Every open file is held under an exclusive lock, so a file can be open only
-// once at a time: a second open of the same file, through any path, by this or
-// another process of the program, fails.
+// Every file opened for writing is held under an exclusive lock, so such a
+// file can be open only once at a time: a second open of the same file,
+// through any path, by this or another process of the program, fails. A file
+// opened read-only is held under a shared lock: any number of read-only opens
+// may hold it together, and they keep out every open for writing (and are
+// kept out by one).
 class BinaryFile {
 public:
     enum class Mode {
@@ -22,6 +25,10 @@ public:
         // lock is taken before the file is emptied, so a file that is open
         // elsewhere is never emptied.
         CreateTruncate,
+        // Read access only, under the shared lock; the file must exist. It
+        // may lie in a directory or on a file system the user cannot write.
+        // Writes, Truncate and RenameTo fail.
+        ReadOnlyShared,
     };
 
     BinaryFile() = default;

@@ -49,7 +49,8 @@ MapStore::~MapStore() {
 }
 
 bool MapStore::Open(const std::string& path, const MapStoreOptions& options) {
-    if (file.IsOpen() || !file.Open(path, BinaryFile::Mode::ReadWriteExisting)) {
+    if (file.IsOpen() || !file.Open(path, options.readOnly ? BinaryFile::Mode::ReadOnlyShared
+                                                            : BinaryFile::Mode::ReadWriteExisting)) {
         return false;
     }
     try {

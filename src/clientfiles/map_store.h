@@ -28,6 +28,9 @@ struct PhysicalRange {
 struct MapStoreOptions {
     // The map's size, instead of the size told from the file.
     std::optional<MapGeometry> geometry;
+    // Opens the file read-only under a shared lock (BinaryFile's
+    // ReadOnlyShared); Write and Flush then throw FileException.
+    bool readOnly = false;
 };
 
 class MapStore {
@@ -39,9 +42,10 @@ public:
     MapStore(const MapStore&) = delete;
     MapStore& operator=(const MapStore&) = delete;
 
-    // Opens the map at path for reading and writing, held under the lock of
-    // BinaryFile. Its size is options.geometry if given, else what the file
-    // tells (see DetectMap); a file of no known size is taken as 6144 x 4096.
+    // Opens the map at path for reading and writing (only reading with
+    // options.readOnly), held under the lock of BinaryFile. Its size is
+    // options.geometry if given, else what the file tells (see DetectMap); a
+    // file of no known size is taken as 6144 x 4096.
     // Returns false when the file cannot be opened (missing, denied, open
     // elsewhere), like BinaryFile::Open, without throwing. Throws
     // ClientFileError naming the file for a damaged .uop, a .uop whose map is

@@ -20,6 +20,7 @@
 #include "ui/message_box.h"
 #include "ui/qt_user_interface.h"
 #include "ui/run_command.h"
+#include "ui/transplant_panel.h"
 
 namespace kestrel {
 
@@ -89,6 +90,10 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent), icon(KestrelIcon()) {
     ConnectButton(kHelpButton, &MainDialog::ShowHelpPage);
     ConnectButton(kCopyMapButton, &MainDialog::CopyMap);
     ConnectButton(kCopyStaticsButton, &MainDialog::CopyStatics);
+    // The transplant's controls follow the template's, below them.
+    transplantPanel = new TransplantPanel(*this);
+    connect(transplantPanel->TransplantButton(), &QPushButton::clicked, this,
+            [this] { RunCommand(this, [this] { TransplantRegion(); }); });
     SetHelpSection(this, kMainDialogHelpSection);
 
     // Desktops keep the window menu to themselves, so the dialog has its own:
@@ -201,6 +206,13 @@ void MainDialog::CopyStatics() {
     }
     QtUserInterface ui(this);
     ExportStatics(settings, ui);
+}
+
+void MainDialog::TransplantRegion() {
+    if (!TakeSettings()) {
+        return;
+    }
+    transplantPanel->Run(settings);
 }
 
 void MainDialog::PrepareFirstShow() {

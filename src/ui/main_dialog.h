@@ -15,6 +15,8 @@ class QPushButton;
 
 namespace kestrel {
 
+class TransplantPanel;
+
 // The program's main window: the five paths, the rectangle and the offsets,
 // and the buttons that run the two operations, open the About box and the
 // help page, and quit.
@@ -35,6 +37,7 @@ public:
     const CopySettings& Settings() const { return settings; }
     QLineEdit* Edit(SettingsField field) const;
     QPushButton* Button(int id) const;
+    TransplantPanel* Transplant() const { return transplantPanel; }
     // The dialog's own window menu: Close and About.
     QMenu* WindowMenu() const { return windowMenu; }
 
@@ -44,6 +47,7 @@ public slots:
     void ShowHelpPage();
     void CopyMap();
     void CopyStatics();
+    void TransplantRegion();
 
 protected:
     // The window menu's text for the About box; none is added when empty.
@@ -74,6 +78,7 @@ private:
     QIcon icon;
     std::array<QLineEdit*, kFieldCount> edits{};
     QMenu* windowMenu = nullptr;
+    TransplantPanel* transplantPanel = nullptr;
     bool prepared = false;
 };
 

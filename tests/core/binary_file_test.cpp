@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "clientfiles/file_exception.h"
@@ -51,7 +52,7 @@ TEST_F(BinaryFileTest, TextModeCreatesAMissingFileAndEmptiesAnExistingOne) {
 }
 
 TEST_F(BinaryFileTest, NeitherModeOpensADirectoryOrAnEmptyPath) {
-    for (const Mode mode : {Mode::ReadWriteExisting, Mode::CreateTruncate}) {
+    for (const Mode mode : {Mode::ReadWriteExisting, Mode::CreateTruncate, Mode::ReadOnlyShared}) {
         BinaryFile directory;
         EXPECT_FALSE(directory.Open(dir.Path().string(), mode));
         BinaryFile empty;
@@ -79,6 +80,36 @@ TEST_F(BinaryFileTest, AFileIsOpenOnlyOnceWhicheverPathReachesIt) {
         }
     }
     EXPECT_EQ(ReadBytes(file), (Bytes{7})) << "a refused text-mode open emptied the file";
+}
+
+// Readers share a file; a writer and a reader keep each other out, whichever
+// came first. A reader cannot write, and never creates a file.
+TEST_F(BinaryFileTest, ReadOnlyOpensShareTheFileAndKeepWritersOut) {
+    WriteBytes(file, {1, 2, 3});
+    BinaryFile missing;
+    EXPECT_FALSE(missing.Open(dir.File("missing.mul"), Mode::ReadOnlyShared));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing.mul")));
+    {
+        BinaryFile reader;
+        BinaryFile other;
+        ASSERT_TRUE(reader.Open(file, Mode::ReadOnlyShared));
+        EXPECT_TRUE(other.Open(file, Mode::ReadOnlyShared));
+        for (const Mode mode : {Mode::ReadWriteExisting, Mode::CreateTruncate}) {
+            BinaryFile writer;
+            EXPECT_FALSE(writer.Open(file, mode));
+            EXPECT_EQ(writer.OpenError(), EWOULDBLOCK);
+        }
+        std::uint8_t bytes[3] = {};
+        EXPECT_EQ(reader.Read(bytes, 3), 3u);
+        EXPECT_EQ(bytes[2], 3);
+        EXPECT_THROW(reader.Write(bytes, 1), FileException);
+    }
+    BinaryFile writer;
+    ASSERT_TRUE(writer.Open(file, Mode::ReadWriteExisting));
+    BinaryFile reader;
+    EXPECT_FALSE(reader.Open(file, Mode::ReadOnlyShared));
+    EXPECT_EQ(reader.OpenError(), EWOULDBLOCK);
+    EXPECT_EQ(ReadBytes(file), (Bytes{1, 2, 3}));
 }
 
 TEST_F(BinaryFileTest, AShortReadReturnsWhatItGotAndLeavesTheRestOfTheBuffer) {

@@ -173,7 +173,10 @@ private slots:
         const QStringList stops = {"edit1000", "edit1001", "edit1002", "edit1003", "edit1005",
                                    "edit1008", "edit1011", "edit1012", "edit1013", "edit1014",
                                    "edit1015", "edit1016", "button5",  "button6",  "button3",
-                                   "button4",  "button2"};
+                                   "button4",  "button2",
+                                   // The transplant's controls come after the template's.
+                                   "transplantIndex", "transplantData", "transplantReplace",
+                                   "transplantButton"};
         QStringList forward;
         QStringList backward;
         for (qsizetype i = 0; i < stops.size(); ++i) {

@@ -5,12 +5,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include "ui/about_dialog.h"
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
 #include "ui/main_dialog.h"
+#include "ui/transplant_panel.h"
 #include "ui_test_main.h"
 #include "ui_test_support.h"
 
@@ -132,6 +134,11 @@ private slots:
     void mainDialogControlsLieInsideItAndApart() {
         MainDialog dialog;
         QVERIFY(ShowActive(dialog));
+        // Geometries in the dialog's coordinates, for the transplant panel's
+        // controls as much as for the template's.
+        const auto inDialog = [&](const QWidget* widget) {
+            return QRect(widget->mapTo(&dialog, QPoint(0, 0)), widget->size());
+        };
         QList<QWidget*> controls;
         for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
             controls.append(edit);
@@ -139,25 +146,28 @@ private slots:
         for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
             controls.append(button);
         }
-        QCOMPARE(controls.size(), 17);
+        for (QRadioButton* radio : dialog.findChildren<QRadioButton*>()) {
+            controls.append(radio);
+        }
+        QCOMPARE(controls.size(), 17 + 5);
         const QRect inside = dialog.rect();
         for (QWidget* control : controls) {
-            QVERIFY2(inside.contains(control->geometry()), qPrintable(control->objectName()));
+            QVERIFY2(inside.contains(inDialog(control)), qPrintable(control->objectName()));
             for (QWidget* other : controls) {
-                QVERIFY2(control == other || !control->geometry().intersects(other->geometry()),
+                QVERIFY2(control == other || !inDialog(control).intersects(inDialog(other)),
                          qPrintable(control->objectName() + " / " + other->objectName()));
             }
         }
         for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
-            const QRect field = edit->geometry();
+            const QRect field = inDialog(edit);
             bool framed = false;
             for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
-                framed = framed || box->geometry().contains(field);
+                framed = framed || inDialog(box).contains(field);
             }
             QVERIFY2(framed, qPrintable(edit->objectName()));
             bool labelled = false;
             for (QLabel* label : dialog.findChildren<QLabel*>()) {
-                const QRect text = label->geometry();
+                const QRect text = inDialog(label);
                 labelled = labelled || (text.left() < field.left() && text.top() < field.bottom() &&
                                         text.bottom() > field.top());
             }
@@ -168,14 +178,17 @@ private slots:
     void mainDialogHasTheTemplatesControlsAndFixedSize() {
         MainDialog dialog;
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Kestrel"));
-        const QSize size = DialogUnits(dialog.font()).Size(315, 151);
+        // The template, with the transplant's panel below it.
+        const QSize size =
+            DialogUnits(dialog.font()).Size(315, 151 + TransplantPanel::kHeightUnits);
         QCOMPARE(dialog.minimumSize(), size);
         QCOMPARE(dialog.maximumSize(), size);
-        QCOMPARE(dialog.findChildren<QGroupBox*>().size(), 3);
-        QCOMPARE(dialog.findChildren<QLabel*>().size(), 13);
-        QCOMPARE(dialog.findChildren<QLineEdit*>().size(), 12);
+        constexpr auto kTemplateOnly = Qt::FindDirectChildrenOnly;
+        QCOMPARE(dialog.findChildren<QGroupBox*>(QString(), kTemplateOnly).size(), 3);
+        QCOMPARE(dialog.findChildren<QLabel*>(QString(), kTemplateOnly).size(), 13);
+        QCOMPARE(dialog.findChildren<QLineEdit*>(QString(), kTemplateOnly).size(), 12);
         QStringList buttons;
-        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        for (QPushButton* button : dialog.findChildren<QPushButton*>(QString(), kTemplateOnly)) {
             buttons.append(button->text() +
                            (button->isDefault() ? QStringLiteral(" (default)") : QString()));
         }

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
         {"layout", kestrel::test::RunLayoutTests},
         {"behaviour", kestrel::test::RunBehaviourTests},
         {"operations", kestrel::test::RunOperationsTests},
+        {"transplant", kestrel::test::RunTransplantPanelTests},
     };
     if (argc >= 2 && argv[1][0] != '-') {
         for (const auto& suite : suites) {
