@@ -91,8 +91,8 @@ struct Command {
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
 };
 
-const std::array<Command, 5>& Commands() {
-    static const std::array<Command, 5> commands = {{
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
         {"copy-map", "copy a rectangle of land cells from one map file into another",
          CopyMapRegion, nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
@@ -104,7 +104,7 @@ const std::array<Command, 5>& Commands() {
         {"render", "draw a map file as a PNG picture", nullptr, RunRender},
         {"transplant", "move land and statics of a rectangle into another world's files", nullptr,
          RunTransplant},
-    }};
+    };
     return commands;
 }
 
