@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "cli/make_sample_command.h"
+#include "cli/map_copy_report.h"
+#include "cli/recover_command.h"
+#include "cli/undo_command.h"
 #include "clientfiles/file_exception.h"
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
@@ -57,16 +60,20 @@ struct Command {
     // Set for a command that takes its own arguments rather than the settings
     // options; it returns the exit status.
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
+    // Takes --dry-run and --verbose (a map copy, which changes its destination).
+    bool summarises = false;
 };
 
-const std::array<Command, 3>& Commands() {
-    static const std::array<Command, 3> commands = {{
+const std::array<Command, 5>& Commands() {
+    static const std::array<Command, 5> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
-         CopyMapRegion, nullptr},
+         CopyMapRegion, nullptr, true},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
          ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
+        {"undo", "undo the newest change of a file, or list the undo history", nullptr, RunUndo},
+        {"recover", "roll back changes that were interrupted", nullptr, RunRecover},
     }};
     return commands;
 }
@@ -97,7 +104,13 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         }
         out << " (default: " << FieldText(defaults, field.field) << ")\n";
     }
-    out << "  --help                  show this help\n\n"
+    if (command.summarises) {
+        out << "  --dry-run               check everything and say what the copy would do;\n"
+            << "                          write nothing\n"
+            << "  --verbose               say what the copy did\n";
+    }
+    out << "  --help                  show this help\n"
+        << "  --version               show the version\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
         << "2 for a bad command line or a rejected value.\n";
 }
@@ -108,21 +121,38 @@ int UsageError(std::ostream& err, const std::string& problem) {
     return kExitUsage;
 }
 
+// A problem with a command's options, followed by that command's options.
+int CommandUsageError(const Command& command, std::ostream& err, const std::string& problem) {
+    err << kProgram << ": " << problem << '\n';
+    PrintCommandHelp(command, err);
+    return kExitUsage;
+}
+
 int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
                std::ostream& err) {
     std::array<std::optional<std::string>, kFieldCount> given;
+    bool dryRun = false;
+    bool verbose = false;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
             PrintCommandHelp(command, out);
             return kExitSuccess;
         }
+        if (argument == "--version") {
+            PrintVersion(out);
+            return kExitSuccess;
+        }
+        if (command.summarises && (argument == "--dry-run" || argument == "--verbose")) {
+            (argument == "--dry-run" ? dryRun : verbose) = true;
+            continue;
+        }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
         const FieldDescription* option = FindOption(name);
         if (option == nullptr) {
-            return UsageError(err,
-                              "unknown option '" + argument + "' for " + std::string(command.name));
+            return CommandUsageError(
+                command, err, "unknown option '" + argument + "' for " + std::string(command.name));
         }
         std::string value;
         if (equals != std::string::npos) {
@@ -130,7 +160,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         } else if (at + 1 < arguments.size()) {
             value = arguments[++at];
         } else {
-            return UsageError(err, "option " + std::string(option->option) + " needs a value");
+            return CommandUsageError(command, err,
+                                     "option " + std::string(option->option) + " needs a value");
         }
         given[static_cast<std::size_t>(option->field)] = std::move(value);
     }
@@ -151,6 +182,18 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
 
     TerminalUserInterface ui(err);
     try {
+        if (command.summarises && (dryRun || verbose)) {
+            MapCopySummary summary;
+            MapCopyOptions options;
+            options.dryRun = dryRun;
+            options.summary = &summary;
+            const OperationOutcome outcome = CopyMapRegion(settings, ui, options);
+            if (outcome.status != OperationStatus::Done) {
+                return kExitOperationFailed;
+            }
+            PrintMapCopySummary(summary, dryRun, out);
+            return kExitSuccess;
+        }
         const OperationOutcome outcome = command.run(settings, ui);
         return outcome.status == OperationStatus::Done ? kExitSuccess : kExitOperationFailed;
     } catch (const FileException& failure) {
@@ -164,6 +207,10 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
 
 }  // namespace
 
+void PrintVersion(std::ostream& out) {
+    out << kProgram << ' ' << version::kVersion << '\n';
+}
+
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     if (arguments.empty()) {
         return UsageError(err, "no command given");
@@ -174,7 +221,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return kExitSuccess;
     }
     if (first == "--version") {
-        out << kProgram << ' ' << version::kVersion << '\n';
+        PrintVersion(out);
         return kExitSuccess;
     }
     for (const Command& command : Commands()) {

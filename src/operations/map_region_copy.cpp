@@ -1,8 +1,12 @@
 #include "operations/map_region_copy.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "clientfiles/map_file.h"
+#include "operations/journaled_map_write.h"
 #include "operations/map_span_copy.h"
 #include "operations/operation_run.h"
 
@@ -23,6 +27,11 @@ std::int8_t ShiftAltitude(std::int8_t altitude, int offZ) {
 }
 
 OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) {
+    return CopyMapRegion(settings, ui, MapCopyOptions{});
+}
+
+OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui,
+                               const MapCopyOptions& options) {
     OperationRun run(ui);
     BinaryFile* source = run.Open(settings.sourceMapPath, BinaryFile::Mode::ReadWriteExisting);
     if (source == nullptr) {
@@ -32,6 +41,10 @@ OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) 
     if (dest == nullptr) {
         return run.CannotOpen(kCannotOpenDestMap);
     }
+    JournaledFileWrite journaled(*dest, options.journalDirectory);
+    if (std::optional<std::string> problem = journaled.Recover()) {
+        return run.Refuse(std::move(*problem));
+    }
     // A source that lacks cells of the rectangle would have stale values
     // written in their place; refuse before anything is written. The last
     // cell of the rectangle in file order is its bottom-right one.
@@ -40,7 +53,17 @@ OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) 
         source->Length() < std::uint64_t(CellOffset(range.lastX, range.lastY)) + kMapCellBytes) {
         return run.Refuse(kSourceMapTooShort);
     }
-    CopyMapSpans(*source, *dest, settings);
+    if (options.summary != nullptr) {
+        *options.summary = SummariseMapCopy(settings, *source, *dest);
+    }
+    if (options.dryRun) {
+        return run.Done();
+    }
+    if (std::optional<std::string> problem =
+            journaled.Write(MapCopyDestinationRanges(settings), DescribeMapCopy(settings),
+                            [&] { CopyMapSpans(*source, *dest, settings); })) {
+        return run.Refuse(std::move(*problem));
+    }
     return run.Done();
 }
 

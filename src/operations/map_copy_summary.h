@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "clientfiles/binary_file.h"
+#include "operations/copy_settings.h"
+
+namespace kestrel {
+
+// What a map copy does (or would do) to its destination.
+struct MapCopySummary {
+    std::uint64_t cellsCopied = 0;
+    // Cells of the rectangle left out because they would land right of the
+    // map's last column, and, of the others, below its last row.
+    std::uint64_t cellsClippedRight = 0;
+    std::uint64_t cellsClippedBottom = 0;
+    // Copied cells whose altitude plus the shift lies outside -128..127, so
+    // that it wraps round in 8 bits.
+    std::uint64_t cellsWrapped = 0;
+    // The lowest and highest altitude of the copied cells after the shift;
+    // both 0 when no cell is copied.
+    int lowestAltitude = 0;
+    int highestAltitude = 0;
+    // Bytes of the destination that get another value, counting every byte
+    // added when the file grows.
+    std::uint64_t bytesChanged = 0;
+};
+
+// Works out, reading but writing nothing, what copying the rectangle of
+// settings from source into dest does (map0.mul files; the source must hold
+// every cell the rectangle reads, as CopyMapRegion checks). Throws
+// FileException when a seek or read fails.
+MapCopySummary SummariseMapCopy(const CopySettings& settings, BinaryFile& source, BinaryFile& dest);
+
+}  // namespace kestrel
