@@ -86,6 +86,11 @@ JournaledFileWrite::JournaledFileWrite(BinaryFile& file, std::string journalDire
     : file(file), journalDirectory(std::move(journalDirectory)) {}
 
 std::optional<std::string> JournaledFileWrite::Recover() {
+    std::error_code error;
+    regular = std::filesystem::is_regular_file(file.FullPath(), error);
+    if (!regular) {
+        return std::nullopt;
+    }
     try {
         store.emplace(journalDirectory.empty() ? JournalStore::DefaultDirectory()
                                                : std::filesystem::path(journalDirectory));
@@ -114,6 +119,10 @@ std::optional<std::string> JournaledFileWrite::Write(const std::vector<ByteRange
         if (std::optional<std::string> problem = Recover()) {
             return problem;
         }
+    }
+    if (!regular) {
+        write();
+        return std::nullopt;
     }
     Transaction change(*store, std::move(description));
     try {

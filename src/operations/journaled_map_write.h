@@ -42,13 +42,14 @@ private:
 };
 
 // Changes one open file all or nothing through a rollback journal in the
-// user's state directory (or the directory given).
+// user's state directory (or the directory given). A device or a pipe has no
+// old bytes to put back: it is written directly, without a journal.
 class JournaledFileWrite {
 public:
     // journalDirectory empty: JournalStore::DefaultDirectory().
     explicit JournaledFileWrite(BinaryFile& file, std::string journalDirectory = std::string());
 
-    // Finds the journal directory and rolls back any interrupted change of the
+    // Finds the journal directory and, for a regular file, rolls back any interrupted change of the
     // file; call it right after opening the file, before reading it. Returns
     // a message for the user when the file must not be changed now: there is
     // no state directory, or an interrupted change of the file could not be
@@ -75,6 +76,7 @@ private:
     BinaryFile& file;
     std::string journalDirectory;
     std::optional<JournalStore> store;
+    bool regular = false;
 };
 
 }  // namespace kestrel
