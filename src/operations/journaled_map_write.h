@@ -10,15 +10,13 @@
 #include "clientfiles/change_description.h"
 #include "clientfiles/file_exception.h"
 #include "clientfiles/journal_store.h"
+#include "clientfiles/map_store.h"
 #include "operations/copy_settings.h"
 
 namespace kestrel {
 
 // length bytes of a file from offset.
-struct ByteRange {
-    std::uint64_t offset = 0;
-    std::uint64_t length = 0;
-};
+using ByteRange = PhysicalRange;
 
 // The byte ranges of a map0.mul destination that a copy of settings writes:
 // one per destination block column, from its first to its last cell written
