@@ -35,7 +35,7 @@ public:
     const CopySettings& Settings() const { return settings; }
     QLineEdit* Edit(SettingsField field) const;
     QPushButton* Button(int id) const;
-    // The dialog's own window menu: Close and About.
+    // The dialog's own window menu: Undo Last Copy, Close and About.
     QMenu* WindowMenu() const { return windowMenu; }
 
 public slots:
