@@ -5,10 +5,13 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/info_command.h"
 #include "cli/make_sample_command.h"
 #include "cli/map_copy_report.h"
 #include "cli/recover_command.h"
 #include "cli/undo_command.h"
+#include "clientfiles/client_file_error.h"
+#include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
@@ -60,18 +63,20 @@ struct Command {
     // Set for a command that takes its own arguments rather than the settings
     // options; it returns the exit status.
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
-    // Takes --dry-run and --verbose (a map copy, which changes its destination).
+    // A map copy: takes --dry-run, --verbose and --dest-size.
     bool summarises = false;
 };
 
-const std::array<Command, 5>& Commands() {
-    static const std::array<Command, 5> commands = {{
+const std::array<Command, 6>& Commands() {
+    static const std::array<Command, 6> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
          CopyMapRegion, nullptr, true},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
          ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
+        {"info", "tell what each client file is: map or statics, container, size, facet",
+         nullptr, RunInfo},
         {"undo", "undo the newest change of a file, or list the undo history", nullptr, RunUndo},
         {"recover", "roll back changes that were interrupted", nullptr, RunRecover},
     }};
@@ -86,6 +91,65 @@ void PrintUsage(std::ostream& stream) {
                << command.summary << '\n';
     }
     stream << "\nRun '" << kProgram << " COMMAND --help' for the options of a command.\n";
+}
+
+// The options that give a map's size instead of the one told from its file.
+struct SizeOption {
+    std::string_view option;
+    std::string_view help;
+    std::optional<MapGeometry> CopySettings::*size;
+};
+constexpr std::array<SizeOption, 2> kSizeOptions = {{
+    {"--source-size", "size WxH of the source map and statics (default: from the files)",
+     &CopySettings::sourceSize},
+    {"--dest-size", "size WxH of the destination map (default: from the file)",
+     &CopySettings::destSize},
+}};
+
+const SizeOption* FindSizeOption(std::string_view name) {
+    for (const SizeOption& option : kSizeOptions) {
+        if (option.option == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// A file whose length fits two facets and whose name tells neither cannot be
+// copied from or into without its size: say which option gives it. Returns
+// false after saying so.
+bool SizeIsKnown(const FileDetection& detection, const std::string& path,
+                 std::string_view option, std::ostream& err) {
+    if (detection.match != SizeMatch::Ambiguous) {
+        return true;
+    }
+    err << kProgram << ": " << path << ": its length of " << detection.bytes
+        << " bytes fits maps of ";
+    for (std::size_t at = 0; at < detection.candidates.size(); ++at) {
+        err << (at == 0 ? "" : (at + 1 == detection.candidates.size() ? " and " : ", "))
+            << FormatMapSize(detection.candidates[at]) << " ("
+            << FacetName(detection.candidates[at], std::nullopt) << ')';
+    }
+    err << ", and the file name does not tell which; give its size with " << option
+        << " WxH.\n";
+    return false;
+}
+
+bool SizesAreKnown(const Command& command, const CopySettings& settings, std::ostream& err) {
+    try {
+        if (command.summarises) {
+            return (settings.sourceSize ||
+                    SizeIsKnown(DetectMap(settings.sourceMapPath), settings.sourceMapPath,
+                                "--source-size", err)) &&
+                   (settings.destSize || SizeIsKnown(DetectMap(settings.destMapPath),
+                                                     settings.destMapPath, "--dest-size", err));
+        }
+        return settings.sourceSize ||
+               SizeIsKnown(DetectStaticsIndex(settings.staticsIndexPath),
+                           settings.staticsIndexPath, "--source-size", err);
+    } catch (const std::exception&) {
+        return true;  // the operation itself reports a file it cannot read
+    }
 }
 
 void PrintCommandHelp(const Command& command, std::ostream& out) {
@@ -103,6 +167,14 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
             out << ", " << field.range.minimum << " to " << field.range.maximum;
         }
         out << " (default: " << FieldText(defaults, field.field) << ")\n";
+    }
+    for (const SizeOption& option : kSizeOptions) {
+        if (!command.summarises && option.size == &CopySettings::destSize) {
+            continue;
+        }
+        std::string line = "  " + std::string(option.option) + " WxH";
+        line.resize(26, ' ');
+        out << line << option.help << '\n';
     }
     if (command.summarises) {
         out << "  --dry-run               check everything and say what the copy would do;\n"
@@ -133,6 +205,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
     std::array<std::optional<std::string>, kFieldCount> given;
     bool dryRun = false;
     bool verbose = false;
+    CopySettings sizes;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
@@ -149,6 +222,28 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
+        const SizeOption* sizeOption = FindSizeOption(name);
+        if (sizeOption != nullptr &&
+            (command.summarises || sizeOption->size == &CopySettings::sourceSize)) {
+            std::string value;
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (at + 1 < arguments.size()) {
+                value = arguments[++at];
+            } else {
+                return CommandUsageError(command, err, "option " +
+                                                           std::string(sizeOption->option) +
+                                                           " needs a value");
+            }
+            const std::optional<MapGeometry> size = ParseMapSize(value);
+            if (!size) {
+                err << kProgram << ": " << sizeOption->option << ": '" << value
+                    << "' is not a map size such as 7168x4096 (multiples of 8).\n";
+                return kExitUsage;
+            }
+            sizes.*(sizeOption->size) = size;
+            continue;
+        }
         const FieldDescription* option = FindOption(name);
         if (option == nullptr) {
             return CommandUsageError(
@@ -178,6 +273,12 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             err << kProgram << ": " << DescriptionOf(field).option << ": " << *rejection << '\n';
             return kExitUsage;
         }
+    }
+
+    settings.sourceSize = sizes.sourceSize;
+    settings.destSize = sizes.destSize;
+    if (!SizesAreKnown(command, settings, err)) {
+        return kExitOperationFailed;
     }
 
     TerminalUserInterface ui(err);

@@ -29,9 +29,11 @@ std::string JournalProblem(const std::filesystem::path& directory, const std::st
 
 }  // namespace
 
-std::vector<ByteRange> MapCopyDestinationRanges(const CopySettings& settings) {
+std::vector<ByteRange> MapCopyDestinationRanges(const CopySettings& settings,
+                                                const MapStore& dest) {
     std::vector<ByteRange> ranges;
-    const MapCopyRange range = ClipMapCopy(settings);
+    const MapGeometry& geometry = dest.Geometry();
+    const MapCopyRange range = ClipMapCopy(settings, geometry);
     if (range.IsEmpty()) {
         return ranges;
     }
@@ -43,21 +45,24 @@ std::vector<ByteRange> MapCopyDestinationRanges(const CopySettings& settings) {
          ++blockColumn) {
         const int lowDx = std::max(firstDx, blockColumn * kBlockSize);
         const int highDx = std::min(lastDx, blockColumn * kBlockSize + kBlockSize - 1);
-        const auto start = static_cast<std::uint64_t>(CellOffset(lowDx, firstDy));
-        const auto end = static_cast<std::uint64_t>(CellOffset(highDx, lastDy)) + kMapCellBytes;
-        if (!ranges.empty() && ranges.back().offset + ranges.back().length == start) {
-            ranges.back().length += end - start;
-        } else {
-            ranges.push_back(ByteRange{start, end - start});
+        const auto start = static_cast<std::uint64_t>(CellOffset(geometry, lowDx, firstDy));
+        const auto end =
+            static_cast<std::uint64_t>(CellOffset(geometry, highDx, lastDy)) + kMapCellBytes;
+        for (const PhysicalRange& physical : dest.PhysicalRanges(start, end - start)) {
+            if (!ranges.empty() && ranges.back().offset + ranges.back().length == physical.offset) {
+                ranges.back().length += physical.length;
+            } else {
+                ranges.push_back(physical);
+            }
         }
     }
     return ranges;
 }
 
-ChangeDescription DescribeMapCopy(const CopySettings& settings) {
+ChangeDescription DescribeMapCopy(const CopySettings& settings, const MapGeometry& destGeometry) {
     ChangeDescription description;
     description.operation = "copy-map";
-    const MapCopyRange range = ClipMapCopy(settings);
+    const MapCopyRange range = ClipMapCopy(settings, destGeometry);
     description.summary = "cells " + std::to_string(settings.minX) + "," +
                           std::to_string(settings.minY) + " to " + std::to_string(settings.maxX) +
                           "," + std::to_string(settings.maxY) + " of " + settings.sourceMapPath +
@@ -82,13 +87,11 @@ RollbackFailure::RollbackFailure(const FileException& original, const std::strin
            " was kept: the next Kestrel program that opens the file, or 'kestrel-cli "
            "recover', rolls the change back.") {}
 
-JournaledFileWrite::JournaledFileWrite(BinaryFile& file, std::string journalDirectory)
-    : file(file), journalDirectory(std::move(journalDirectory)) {}
+JournaledFileWrite::JournaledFileWrite(std::string journalDirectory)
+    : journalDirectory(std::move(journalDirectory)) {}
 
-std::optional<std::string> JournaledFileWrite::Recover() {
-    std::error_code error;
-    regular = std::filesystem::is_regular_file(file.FullPath(), error);
-    if (!regular) {
+std::optional<std::string> JournaledFileWrite::OpenStore() {
+    if (store) {
         return std::nullopt;
     }
     try {
@@ -98,13 +101,24 @@ std::optional<std::string> JournaledFileWrite::Recover() {
         return "Error: cannot keep a rollback journal, so nothing was written: " +
                std::string(failure.what());
     }
-    for (const RecoveryOutcome& outcome : store->RecoverFile(file)) {
+    return std::nullopt;
+}
+
+std::optional<std::string> JournaledFileWrite::Recover(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
+    if (std::optional<std::string> problem = OpenStore()) {
+        return problem;
+    }
+    for (const RecoveryOutcome& outcome : store->RecoverFile(path)) {
         // A damaged journal whose files cannot be told is left to recover.
         const bool blocks = outcome.result == RecoveryOutcome::Result::Damaged ||
                             outcome.result == RecoveryOutcome::Result::Failed ||
                             outcome.result == RecoveryOutcome::Result::FileUnavailable;
         if (blocks && !outcome.files.empty()) {
-            return "Error: an interrupted change of " + file.FullPath() +
+            return "Error: an interrupted change of " + path +
                    " could not be rolled back, so nothing was written (journal " +
                    outcome.journalPath + "): " + outcome.reason;
         }
@@ -112,17 +126,17 @@ std::optional<std::string> JournaledFileWrite::Recover() {
     return std::nullopt;
 }
 
-std::optional<std::string> JournaledFileWrite::Write(const std::vector<ByteRange>& ranges,
+std::optional<std::string> JournaledFileWrite::Write(BinaryFile& file,
+                                                     const std::vector<ByteRange>& ranges,
                                                      ChangeDescription description,
                                                      const std::function<void()>& write) {
-    if (!store) {
-        if (std::optional<std::string> problem = Recover()) {
-            return problem;
-        }
-    }
-    if (!regular) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file.FullPath(), error)) {
         write();
         return std::nullopt;
+    }
+    if (std::optional<std::string> problem = OpenStore()) {
+        return problem;
     }
     Transaction change(*store, std::move(description));
     try {

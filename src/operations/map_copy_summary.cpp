@@ -15,8 +15,8 @@ namespace {
 // go; the last column read is kept. Bytes past the file's end read as zeros.
 class ColumnCache {
 public:
-    ColumnCache(BinaryFile& file, int firstBlockRow, int lastBlockRow)
-        : file(file),
+    ColumnCache(MapStore& map, int firstBlockRow, int lastBlockRow)
+        : map(map),
           firstBlockRow(firstBlockRow),
           bytes(static_cast<std::size_t>(lastBlockRow - firstBlockRow + 1) * kMapBlockBytes) {}
 
@@ -24,9 +24,10 @@ public:
     const std::uint8_t* Cell(int x, int y) {
         const int blockColumn = x / kBlockSize;
         if (blockColumn != loaded) {
-            file.Seek(std::int64_t{blockColumn} * kMapBlockColumnBytes +
-                      std::int64_t{firstBlockRow} * kMapBlockBytes);
-            const std::size_t got = file.Read(bytes.data(), bytes.size());
+            const std::int64_t start =
+                map.Geometry().BlockNumber(blockColumn, firstBlockRow) * kMapBlockBytes;
+            const std::size_t got =
+                map.Read(static_cast<std::uint64_t>(start), bytes.data(), bytes.size());
             std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(got), bytes.end(), 0);
             loaded = blockColumn;
         }
@@ -37,7 +38,7 @@ public:
     }
 
 private:
-    BinaryFile& file;
+    MapStore& map;
     int firstBlockRow;
     std::vector<std::uint8_t> bytes;
     int loaded = -1;
@@ -47,15 +48,15 @@ std::uint64_t Cells(int count) { return count > 0 ? static_cast<std::uint64_t>(c
 
 }  // namespace
 
-MapCopySummary SummariseMapCopy(const CopySettings& settings, BinaryFile& source,
-                                BinaryFile& dest) {
+MapCopySummary SummariseMapCopy(const CopySettings& settings, MapStore& source, MapStore& dest) {
     MapCopySummary summary;
     const int width = settings.maxX - settings.minX + 1;
     const int height = settings.maxY - settings.minY + 1;
     if (width <= 0 || height <= 0) {
         return summary;
     }
-    const MapCopyRange range = ClipMapCopy(settings);
+    const MapGeometry& destGeometry = dest.Geometry();
+    const MapCopyRange range = ClipMapCopy(settings, destGeometry);
     const int copiedColumns = std::max(0, range.lastX - range.firstX + 1);
     const int copiedRows = std::max(0, range.lastY - range.firstY + 1);
     summary.cellsCopied = Cells(copiedColumns) * Cells(copiedRows);
@@ -71,7 +72,7 @@ MapCopySummary SummariseMapCopy(const CopySettings& settings, BinaryFile& source
     ColumnCache destColumns(dest, firstDy / kBlockSize, lastDy / kBlockSize);
     const std::uint64_t oldLength = dest.Length();
     const std::uint64_t newEnd =
-        std::uint64_t(CellOffset(DestinationColumn(settings, range.lastX), lastDy)) +
+        std::uint64_t(CellOffset(destGeometry, DestinationColumn(settings, range.lastX), lastDy)) +
         kMapCellBytes;
     const auto shift = static_cast<std::uint8_t>(static_cast<unsigned>(settings.offZ) & 0xFFu);
 
@@ -93,7 +94,7 @@ MapCopySummary SummariseMapCopy(const CopySettings& settings, BinaryFile& source
             lowest = std::min(lowest, shifted);
             highest = std::max(highest, shifted);
             const std::uint8_t* to = destColumns.Cell(dx, dy);
-            const auto offset = static_cast<std::uint64_t>(CellOffset(dx, dy));
+            const auto offset = static_cast<std::uint64_t>(CellOffset(destGeometry, dx, dy));
             for (std::uint64_t at = 0; at < kMapCellBytes && offset + at < oldLength; ++at) {
                 differing += to[at] != newBytes[at];
             }

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "clientfiles/binary_file.h"
+#include "clientfiles/map_store.h"
 #include "operations/copy_settings.h"
 
 namespace kestrel {
@@ -27,9 +27,10 @@ struct MapCopySummary {
 };
 
 // Works out, reading but writing nothing, what copying the rectangle of
-// settings from source into dest does (map0.mul files; the source must hold
-// every cell the rectangle reads, as CopyMapRegion checks). Throws
-// FileException when a seek or read fails.
-MapCopySummary SummariseMapCopy(const CopySettings& settings, BinaryFile& source, BinaryFile& dest);
+// settings from source into dest does, each map in its own geometry, clipped
+// at dest's edges (the source must hold every cell the rectangle reads, as
+// CopyMapRegion checks; source and dest may be the same store). Throws
+// FileException when a read fails.
+MapCopySummary SummariseMapCopy(const CopySettings& settings, MapStore& source, MapStore& dest);
 
 }  // namespace kestrel

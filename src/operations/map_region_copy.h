@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "clientfiles/binary_file.h"
+#include "clientfiles/map_store.h"
 #include "operations/copy_settings.h"
 #include "operations/map_copy_summary.h"
 #include "operations/operation_outcome.h"
@@ -27,7 +29,14 @@ struct MapCopyRange {
     bool IsEmpty() const { return firstX > lastX || firstY > lastY; }
 };
 
-MapCopyRange ClipMapCopy(const CopySettings& settings);
+// destGeometry: the destination map's size.
+MapCopyRange ClipMapCopy(const CopySettings& settings,
+                         const MapGeometry& destGeometry = kClassicGeometry);
+
+// What is wrong with the map in map for Copy Map to read or write it, or
+// nothing: a length that is not a whole number of 196-byte blocks, or more
+// than the longest map's (kLargestMapBytes). The message names the file.
+std::optional<std::string> MapFileProblem(const MapStore& map);
 
 // altitude + offZ in 8 bits with wrap-around: only the low 8 bits of offZ
 // count, so a shift of 256 or -256 changes nothing.
@@ -45,20 +54,25 @@ struct MapCopyOptions {
 
 // Copies the rectangle of settings from sourceMapPath into the existing file
 // at destMapPath, its corner (minX, minY) landing on (offX, offY), every
-// altitude shifted by offZ. Cells that would land right of or below the map
-// are skipped. Shows the busy indicator throughout.
+// altitude shifted by offZ. Either map may be a .mul or a .uop of any size
+// (settings.sourceSize/destSize, else told from the file, see MapStore).
+// Cells that would land right of or below the destination map are skipped.
+// When both paths name the same file (device and inode), the rectangle is
+// moved within it as if read whole before anything is written. Shows the
+// busy indicator throughout.
 //
-// The destination changes all or nothing: an interrupted change of it is
-// rolled back right after it is opened, the bytes the copy overwrites are kept
-// in a rollback journal before the first of them changes, and the finished
-// copy becomes the newest entry of the undo history.
+// The destination changes all or nothing: an interrupted change of either
+// file is rolled back before it is opened, the bytes the copy overwrites are
+// kept in a rollback journal before the first of them changes, and the
+// finished copy becomes the newest entry of the undo history.
 //
 // Returns how it ended: Done; FileError when a file cannot be opened, Refused
-// when the source does not hold every cell the rectangle reads, the journal
-// cannot be kept or an interrupted change of the destination cannot be rolled
-// back (both with the message shown through ui after the files are closed and
-// the busy indicator has ended; nothing is written). Throws FileException when
-// a seek, read, write or close fails; when the copy had begun to write, the
+// when a file is no map (MapFileProblem, a damaged .uop, a size that the file
+// does not tell), the source does not hold every cell the rectangle reads, the
+// journal cannot be kept or an interrupted change cannot be rolled back (both
+// with the message shown through ui after the files are closed and the busy
+// indicator has ended; nothing is written). Throws FileException when a seek,
+// read, write or close fails; when the copy had begun to write, the
 // destination's old bytes and length are put back first (RollbackFailure when
 // that fails too: the journal is then kept for recovery).
 OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui);

@@ -87,7 +87,7 @@ protected:
     std::string sourcePath = dir.File("source-map0.mul");
     std::string destPath = dir.File("dest-map0.mul");
     Bytes source = PatternBytes(2 * kMapBlockColumnBytes, 1);
-    Bytes dest = PatternBytes(2 * kMapBlockColumnBytes + 500, 2);
+    Bytes dest = PatternBytes(2 * kMapBlockColumnBytes + 3 * kMapBlockBytes, 2);
 };
 
 std::string SummaryLine(const std::string& label, const std::string& value) {
@@ -165,6 +165,9 @@ TEST_F(CopyUndoTest, ADryRunSaysWhatTheCopyWouldDoAndWritesNothing) {
 }
 
 TEST_F(CopyUndoTest, UndoTakesBackOneCopyAfterAnotherNewestFirst) {
+    // Long enough for every copy: the file does not grow.
+    dest = PatternBytes(3 * kMapBlockColumnBytes, 3);
+    WriteBytes(destPath, dest);
     const CopySettings copies[] = {Rectangle(0, 12, 0, 30, 0, 0, 5),
                                    Rectangle(5, 15, 100, 140, 8, 20, -3),
                                    Rectangle(0, 7, 0, 7, 4, 4, 0)};

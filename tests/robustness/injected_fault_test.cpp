@@ -272,7 +272,7 @@ TEST_F(MapCopyFaultTest, EveryFailingCallLeavesTheOldFileOrTheWholeCopy) {
                               FileCall::Sync,     FileCall::Truncate, FileCall::Rename,
                               FileCall::Remove};
     // A destination shorter than the copy's end, so that it grows.
-    dest.resize(kMapBlockColumnBytes + 1000);
+    dest.resize(kMapBlockColumnBytes + 5 * kMapBlockBytes);
     expected = ExpectedAfterCopy();
     for (const FileCall call : calls) {
         FileFaults faults(call);

@@ -386,7 +386,7 @@ TEST_F(CliConditionTest, AScriptThatOutgrowsTheFileSizeLimitKeepsWhatFitAndNames
 
 TEST_F(CliConditionTest, ADestinationMapThatOutgrowsTheFileSizeLimitIsPutBackAsItWas) {
     const std::string growing = File("growing map0.mul");
-    const Bytes start = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const Bytes start = PatternBytes(kMapBlockBytes, 3);  // one block
     WriteBytes(growing, start);
     CopySettings settings;
     settings.maxX = 7;
