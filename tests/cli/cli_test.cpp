@@ -71,6 +71,8 @@ TEST(CliTest, ABadCommandLineGivesUsageAndStatusTwo) {
         {{"make-sample", "dir", "--seed"}, "Usage: kestrel-cli make-sample DIR"},
         {{"undo", "--all"}, "Usage: kestrel-cli undo [FILE]"},
         {{"recover", "--force"}, "Usage: kestrel-cli recover"},
+        {{"info", "--all"}, "Usage: kestrel-cli info FILE..."},
+        {{"copy-map", "--dest-size"}, "Usage: kestrel-cli copy-map [OPTION VALUE]..."},
     };
     for (const auto& row : cases) {
         const Outcome outcome = RunKestrelCli(row.arguments);
@@ -86,7 +88,8 @@ TEST(CliTest, ABadCommandLineGivesUsageAndStatusTwo) {
 }
 
 TEST(CliTest, VersionIsAnsweredAfterEveryCommandAsAtTheTopLevel) {
-    for (const char* command : {"copy-map", "copy-statics", "make-sample", "undo", "recover"}) {
+    for (const char* command :
+         {"copy-map", "copy-statics", "make-sample", "undo", "recover", "info"}) {
         const Outcome outcome = RunKestrelCli({command, "--version"});
         EXPECT_EQ(outcome.status, 0) << command << ": " << outcome.err;
         EXPECT_EQ(outcome.out, "kestrel-cli " KESTREL_VERSION "\n") << command;
