@@ -29,7 +29,7 @@ using test::ReadBytes;
 using test::WriteBytes;
 
 // A directory in memory where there is one (so that 50 whole-map copies take
-// seconds, not minutes), otherwise in the temporary directory. Killing the
+// seconds), otherwise in the temporary directory. Killing the
 // process, not the machine, is what is tested: the page cache is what counts.
 class WorkDirectory {
 public:
@@ -88,21 +88,25 @@ TEST(MapCopyCrashTest, AKilledWholeMapCopyLeavesTheOldFileOrTheWholeCopy) {
     WorkDirectory dir;
     const StateHome state(dir.File("state"));
     CopySettings settings;
-    settings.sourceMapPath = dir.File("source-map0.mul");
-    settings.destMapPath = dir.File("dest-map0.mul");
+    // A whole Tokuno map (1448 x 1448 cells, told from the files' length):
+    // every phase of a copy, at a twelfth of the classic map's bytes.
+    constexpr int kSide = 1448;
+    constexpr auto kMapBytes = std::size_t{kSide / 8} * (kSide / 8) * kMapBlockBytes;
+    settings.sourceMapPath = dir.File("source-map4.mul");
+    settings.destMapPath = dir.File("dest-map4.mul");
     settings.minX = 0;
-    settings.maxX = kMapWidth - 1;
+    settings.maxX = kSide - 1;
     settings.minY = 0;
-    settings.maxY = kMapHeight - 1;
+    settings.maxY = kSide - 1;
     settings.offZ = -7;
     const std::string program = KESTREL_CLI_PATH;
-    const Bytes before = PatternBytes(static_cast<std::size_t>(kMapFileBytes), 2);
-    WriteBytes(settings.sourceMapPath, PatternBytes(static_cast<std::size_t>(kMapFileBytes), 1));
+    const Bytes before = PatternBytes(kMapBytes, 2);
+    WriteBytes(settings.sourceMapPath, PatternBytes(kMapBytes, 1));
     WriteBytes(settings.destMapPath, before);
     const std::vector<std::string> copy = {
         program,   "copy-map",          "--source-map", settings.sourceMapPath,
-        "--dest-map", settings.destMapPath, "--max-x",  "6143",
-        "--max-y", "4095",              "--off-z",      "-7"};
+        "--dest-map", settings.destMapPath, "--max-x",  std::to_string(kSide - 1),
+        "--max-y", std::to_string(kSide - 1), "--off-z", "-7"};
 
     // The same copy in this process counts the file system calls that
     // kestrel-cli makes, and gives the complete result.
