@@ -273,7 +273,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         const std::optional<std::string>& text = given[static_cast<std::size_t>(field)];
         if (field == SettingsField::MaxX) {
             std::optional<MapGeometry> source = DetectedSourceSize(settings);
-            if (command.run != CopyMapRegion) {
+            if (!command.summarises) {
                 source = StaticsGeometry(settings);
             }
             ranges = FieldRangesFor(source, DetectedDestSize(settings));
