@@ -112,7 +112,15 @@ std::optional<std::string> JournaledFileWrite::Recover(const std::string& path) 
     if (std::optional<std::string> problem = OpenStore()) {
         return problem;
     }
-    for (const RecoveryOutcome& outcome : store->RecoverFile(path)) {
+    std::vector<RecoveryOutcome> outcomes;
+    try {
+        outcomes = store->RecoverFile(path);
+    } catch (const FileException&) {
+        // A journal directory this user cannot read holds none of this user's
+        // changes; writing will say if it cannot be used.
+        return std::nullopt;
+    }
+    for (const RecoveryOutcome& outcome : outcomes) {
         // A damaged journal whose files cannot be told is left to recover.
         const bool blocks = outcome.result == RecoveryOutcome::Result::Damaged ||
                             outcome.result == RecoveryOutcome::Result::Failed ||

@@ -53,8 +53,8 @@ public:
     // file at path; call it before the file is opened to be read or changed.
     // Returns a message for the user when the file must not be changed now:
     // there is no state directory, or an interrupted change of the file could
-    // not be rolled back (its journal is kept). Throws FileException when the
-    // directory cannot be read.
+    // not be rolled back (its journal is kept). A directory that cannot be
+    // read holds nothing to recover.
     std::optional<std::string> Recover(const std::string& path);
 
     // Keeps the old bytes of ranges of file (in any order, overlaps allowed)
