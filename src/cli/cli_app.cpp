@@ -12,6 +12,9 @@
 #include "cli/make_sample_command.h"
 #include "cli/render_command.h"
 #include "cli/transplant_command.h"
+#include "cli/map_copy_report.h"
+#include "cli/recover_command.h"
+#include "cli/undo_command.h"
 #include "clientfiles/client_file_error.h"
 #include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
@@ -89,12 +92,14 @@ struct Command {
     // Set for a command that takes its own arguments rather than the settings
     // options; it returns the exit status.
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
+    // A map copy: takes --dry-run, --verbose and --dest-size.
+    bool summarises = false;
 };
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"copy-map", "copy a rectangle of land cells from one map file into another",
-         CopyMapRegion, nullptr},
+         CopyMapRegion, nullptr, true},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
          ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
@@ -104,6 +109,8 @@ const std::vector<Command>& Commands() {
         {"render", "draw a map file as a PNG picture", nullptr, RunRender},
         {"transplant", "move land and statics of a rectangle into another world's files", nullptr,
          RunTransplant},
+        {"undo", "undo the newest change of a file, or list the undo history", nullptr, RunUndo},
+        {"recover", "roll back changes that were interrupted", nullptr, RunRecover},
     };
     return commands;
 }
@@ -162,7 +169,7 @@ bool SizeIsKnown(const FileDetection& detection, const std::string& path,
 
 bool SizesAreKnown(const Command& command, const CopySettings& settings, std::ostream& err) {
     try {
-        if (command.run == CopyMapRegion) {
+        if (command.summarises) {
             return (settings.sourceSize ||
                     SizeIsKnown(DetectMap(settings.sourceMapPath), settings.sourceMapPath,
                                 "--source-size", err)) &&
@@ -203,7 +210,7 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
             << option.range.maximum << " (default: " << defaults.*option.number << ")\n";
     }
     for (const SizeOption& option : kSizeOptions) {
-        if (command.run != CopyMapRegion && option.size == &CopySettings::destSize) {
+        if (!command.summarises && option.size == &CopySettings::destSize) {
             continue;
         }
         std::string line = "  " + std::string(option.option) + " WxH";
@@ -214,7 +221,13 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         out << "  --preview FILE.png      draw the destination as the copy would leave it into\n"
             << "                          FILE.png instead of copying; no map is written\n";
     }
-    out << "  --help                  show this help\n\n"
+    if (command.summarises) {
+        out << "  --dry-run               check everything and say what the copy would do;\n"
+            << "                          write nothing\n"
+            << "  --verbose               say what the copy did\n";
+    }
+    out << "  --help                  show this help\n"
+        << "  --version               show the version\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
         << "2 for a bad command line or a rejected value.\n";
 }
@@ -225,17 +238,34 @@ int UsageError(std::ostream& err, const std::string& problem) {
     return kExitUsage;
 }
 
+// A problem with a command's options, followed by that command's options.
+int CommandUsageError(const Command& command, std::ostream& err, const std::string& problem) {
+    err << kProgram << ": " << problem << '\n';
+    PrintCommandHelp(command, err);
+    return kExitUsage;
+}
+
 int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
                std::ostream& err) {
     std::array<std::optional<std::string>, kFieldCount> given;
     std::optional<std::string> preview;  // copy-map --preview FILE.png
     std::vector<std::pair<const CommandOption*, std::string>> givenOwn;
+    bool dryRun = false;
+    bool verbose = false;
     CopySettings sizes;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
             PrintCommandHelp(command, out);
             return kExitSuccess;
+        }
+        if (argument == "--version") {
+            PrintVersion(out);
+            return kExitSuccess;
+        }
+        if (command.summarises && (argument == "--dry-run" || argument == "--verbose")) {
+            (argument == "--dry-run" ? dryRun : verbose) = true;
+            continue;
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
@@ -245,21 +275,22 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             } else if (at + 1 < arguments.size()) {
                 preview = arguments[++at];
             } else {
-                return UsageError(err, "option --preview needs a value");
+                return CommandUsageError(command, err, "option --preview needs a value");
             }
             continue;
         }
         const SizeOption* sizeOption = FindSizeOption(name);
         if (sizeOption != nullptr &&
-            (command.run == CopyMapRegion || sizeOption->size == &CopySettings::sourceSize)) {
+            (command.summarises || sizeOption->size == &CopySettings::sourceSize)) {
             std::string value;
             if (equals != std::string::npos) {
                 value = argument.substr(equals + 1);
             } else if (at + 1 < arguments.size()) {
                 value = arguments[++at];
             } else {
-                return UsageError(err, "option " + std::string(sizeOption->option) +
-                                           " needs a value");
+                return CommandUsageError(command, err, "option " +
+                                                           std::string(sizeOption->option) +
+                                                           " needs a value");
             }
             const std::optional<MapGeometry> size = ParseMapSize(value);
             if (!size) {
@@ -273,8 +304,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         const FieldDescription* option = FindOption(name);
         const CommandOption* own = FindCommandOption(command.name, name);
         if (option == nullptr && own == nullptr) {
-            return UsageError(err,
-                              "unknown option '" + argument + "' for " + std::string(command.name));
+            return CommandUsageError(
+                command, err, "unknown option '" + argument + "' for " + std::string(command.name));
         }
         std::string value;
         if (equals != std::string::npos) {
@@ -282,7 +313,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         } else if (at + 1 < arguments.size()) {
             value = arguments[++at];
         } else {
-            return UsageError(err, "option " + std::string(name) + " needs a value");
+            return CommandUsageError(command, err,
+                                     "option " + std::string(name) + " needs a value");
         }
         if (own != nullptr) {
             givenOwn.emplace_back(own, std::move(value));
@@ -303,7 +335,7 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         const std::optional<std::string>& text = given[static_cast<std::size_t>(field)];
         if (field == SettingsField::MaxX) {
             std::optional<MapGeometry> source = DetectedSourceSize(settings);
-            if (command.run != CopyMapRegion) {
+            if (!command.summarises) {
                 source = StaticsGeometry(settings);
             }
             ranges = FieldRangesFor(source, DetectedDestSize(settings));
@@ -342,6 +374,18 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
     }
     TerminalUserInterface ui(err);
     try {
+        if (command.summarises && (dryRun || verbose)) {
+            MapCopySummary summary;
+            MapCopyOptions options;
+            options.dryRun = dryRun;
+            options.summary = &summary;
+            const OperationOutcome outcome = CopyMapRegion(settings, ui, options);
+            if (outcome.status != OperationStatus::Done) {
+                return kExitOperationFailed;
+            }
+            PrintMapCopySummary(summary, dryRun, out);
+            return kExitSuccess;
+        }
         const OperationOutcome outcome = command.run(settings, ui);
         return outcome.status == OperationStatus::Done ? kExitSuccess : kExitOperationFailed;
     } catch (const FileException& failure) {
@@ -355,6 +399,10 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
 
 }  // namespace
 
+void PrintVersion(std::ostream& out) {
+    out << kProgram << ' ' << version::kVersion << '\n';
+}
+
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     if (arguments.empty()) {
         return UsageError(err, "no command given");
@@ -365,7 +413,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return kExitSuccess;
     }
     if (first == "--version") {
-        out << kProgram << ' ' << version::kVersion << '\n';
+        PrintVersion(out);
         return kExitSuccess;
     }
     for (const Command& command : Commands()) {

@@ -15,4 +15,8 @@ inline constexpr int kExitUsage = 2;            // bad command line or rejected 
 // and version text to out and every message to err. Returns the exit status.
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
+// "kestrel-cli VERSION" and a line end: the answer to --version, at the top
+// level and after every command.
+void PrintVersion(std::ostream& out);
+
 }  // namespace kestrel

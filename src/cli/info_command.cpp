@@ -21,7 +21,8 @@ void PrintHelp(std::ostream& out) {
         << "(staticsN.mul); its width x height and facet; the entries of a .uop;\n"
         << "the items of statics. Files are only read.\n\n"
         << "Options:\n"
-        << "  --help                  show this help\n\n"
+        << "  --help                  show this help\n"
+        << "  --version               show the version\n\n"
         << "Exit status: 0 when every file was told, 1 when a file could not be,\n"
         << "2 for a bad command line.\n";
 }
@@ -37,11 +38,15 @@ int RunInfo(const std::vector<std::string>& arguments, std::ostream& out, std::o
             PrintHelp(out);
             return kExitSuccess;
         }
+        if (!optionsEnded && argument == "--version") {
+            PrintVersion(out);
+            return kExitSuccess;
+        }
         if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.starts_with("-") && argument != "-") {
-            err << kProgram << ": unknown option '" << argument << "' for info\n"
-                << "Usage: " << kProgram << " info FILE...\n";
+            err << kProgram << ": unknown option '" << argument << "' for info\n";
+            PrintHelp(err);
             return kExitUsage;
         } else {
             files.push_back(argument);

@@ -38,14 +38,15 @@ void PrintHelp(std::ostream& out) {
         << "  --size WxH              the map's size in cells, multiples of 8 up to 16384\n"
         << "  --uop                   write the map as mapNLegacyMUL.uop instead of mapN.mul\n"
         << "  --force                 replace files of those names that exist in DIR\n"
-        << "  --help                  show this help\n\n"
+        << "  --help                  show this help\n"
+        << "  --version               show the version\n\n"
         << "Exit status: 0 on success, 1 when a file cannot be written,\n"
         << "2 for a bad command line.\n";
 }
 
 int Usage(std::ostream& err, const std::string& problem) {
-    err << kProgram << ": " << problem << '\n'
-        << "Usage: " << kProgram << " make-sample DIR [--seed N] [--force]\n";
+    err << kProgram << ": " << problem << '\n';
+    PrintHelp(err);
     return kExitUsage;
 }
 
@@ -94,6 +95,10 @@ int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, 
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
             PrintHelp(out);
+            return kExitSuccess;
+        }
+        if (argument == "--version") {
+            PrintVersion(out);
             return kExitSuccess;
         }
         if (argument == "--force") {

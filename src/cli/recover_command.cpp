@@ -16,6 +16,9 @@ void PrintHelp(std::ostream& out) {
         << "Kestrel: roll back every change that was interrupted (the program was killed\n"
         << "or the machine stopped) and say what was restored. Damaged journals are\n"
         << "reported, never applied, and kept.\n\n"
+        << "Options:\n"
+        << "  --help                  show this help\n"
+        << "  --version               show the version\n\n"
         << "Exit status: 0 when everything interrupted was rolled back, 1 when a journal\n"
         << "is damaged or a change could not be rolled back, 2 for a bad command line.\n";
 }
@@ -28,8 +31,12 @@ int RunRecover(const std::vector<std::string>& arguments, std::ostream& out, std
             PrintHelp(out);
             return kExitSuccess;
         }
-        err << kProgram << ": recover takes no argument, not '" << arguments[at] << "'\n"
-            << "Usage: " << kProgram << " recover\n";
+        if (arguments[at] == "--version") {
+            PrintVersion(out);
+            return kExitSuccess;
+        }
+        err << kProgram << ": recover takes no argument, not '" << arguments[at] << "'\n";
+        PrintHelp(err);
         return kExitUsage;
     }
     try {

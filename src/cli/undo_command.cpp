@@ -22,14 +22,15 @@ void PrintHelp(std::ostream& out) {
         << "rolled back first.\n\n"
         << "Options:\n"
         << "  --list                  show the undo history, newest first\n"
-        << "  --help                  show this help\n\n"
+        << "  --help                  show this help\n"
+        << "  --version               show the version\n\n"
         << "Exit status: 0 when the change was undone, 1 when there is nothing to undo\n"
         << "or the undo was refused, 2 for a bad command line.\n";
 }
 
 int Usage(std::ostream& err, const std::string& problem) {
-    err << kProgram << ": " << problem << '\n'
-        << "Usage: " << kProgram << " undo [FILE] | undo --list\n";
+    err << kProgram << ": " << problem << '\n';
+    PrintHelp(err);
     return kExitUsage;
 }
 
@@ -88,6 +89,10 @@ int RunUndo(const std::vector<std::string>& arguments, std::ostream& out, std::o
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
             PrintHelp(out);
+            return kExitSuccess;
+        }
+        if (argument == "--version") {
+            PrintVersion(out);
             return kExitSuccess;
         }
         if (argument == "--list") {

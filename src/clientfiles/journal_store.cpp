@@ -173,6 +173,19 @@ std::vector<std::string> JournalStore::JournalPaths() const {
         const std::string name = entry.path().filename().string();
         if (name.ends_with(journal::kJournalSuffix)) {
             paths.push_back(entry.path().string());
+        } else if (name.ends_with(journal::kUnsealedSuffix)) {
+            // A journal that was never sealed protects nothing: no byte was
+            // written under it. When no program holds it any more, its writer
+            // was stopped; it is only in the way.
+            BinaryFile unsealed;
+            if (unsealed.Open(entry.path().string(), BinaryFile::Mode::ReadWriteExisting)) {
+                try {
+                    unsealed.Close();
+                    RemoveFile(entry.path().string());
+                } catch (const FileException&) {
+                    // Tried again next time.
+                }
+            }
         }
     }
     std::sort(paths.begin(), paths.end());

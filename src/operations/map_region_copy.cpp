@@ -3,10 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "clientfiles/client_file_error.h"
 #include "clientfiles/file_detection.h"
 #include "clientfiles/map_file.h"
+#include "operations/journaled_map_write.h"
 #include "operations/map_span_copy.h"
 #include "operations/operation_run.h"
 
@@ -61,7 +65,19 @@ bool IsSameFile(MapStore& map, const std::string& path) {
 }  // namespace
 
 OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) {
+    return CopyMapRegion(settings, ui, MapCopyOptions{});
+}
+
+OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui,
+                               const MapCopyOptions& options) {
     OperationRun run(ui);
+    // Interrupted changes of either file are rolled back before it is read.
+    JournaledFileWrite journaled(options.journalDirectory);
+    for (const std::string* path : {&settings.sourceMapPath, &settings.destMapPath}) {
+        if (std::optional<std::string> problem = journaled.Recover(*path)) {
+            return run.Refuse(std::move(*problem));
+        }
+    }
     MapStore* source = nullptr;
     MapStore* dest = nullptr;
     try {
@@ -93,6 +109,9 @@ OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) 
     const MapGeometry& destGeometry = dest->Geometry();
     const MapCopyRange range = ClipMapCopy(settings, destGeometry);
     if (range.IsEmpty()) {
+        if (options.summary != nullptr) {
+            *options.summary = SummariseMapCopy(settings, *source, *dest);
+        }
         return run.Done();
     }
     if (!sourceGeometry.Contains(range.lastX, range.lastY) ||
@@ -112,7 +131,21 @@ OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui) 
                           std::to_string(dest->Length()) + " bytes of map, too few for a " +
                           FormatMapSize(destGeometry) + " map.");
     }
-    CopyMapStoreSpans(*source, *dest, settings);
+    if (options.summary != nullptr) {
+        *options.summary = SummariseMapCopy(settings, *source, *dest);
+    }
+    if (options.dryRun) {
+        return run.Done();
+    }
+    if (std::optional<std::string> problem = journaled.Write(
+            dest->File(), MapCopyDestinationRanges(settings, *dest),
+            DescribeMapCopy(settings, destGeometry), [&] {
+                CopyMapStoreSpans(*source, *dest, settings);
+                // The checksums of a .uop's entries belong to the change.
+                dest->Flush();
+            })) {
+        return run.Refuse(std::move(*problem));
+    }
     return run.Done();
 }
 

@@ -7,6 +7,7 @@
 #include "clientfiles/binary_file.h"
 #include "clientfiles/map_store.h"
 #include "operations/copy_settings.h"
+#include "operations/map_copy_summary.h"
 #include "operations/operation_outcome.h"
 #include "operations/user_interface.h"
 
@@ -41,6 +42,16 @@ std::optional<std::string> MapFileProblem(const MapStore& map);
 // count, so a shift of 256 or -256 changes nothing.
 std::int8_t ShiftAltitude(std::int8_t altitude, int offZ);
 
+// How CopyMapRegion runs beyond its settings.
+struct MapCopyOptions {
+    // Open and check everything, work out the summary, write nothing.
+    bool dryRun = false;
+    // When set, receives what the copy does (or would do).
+    MapCopySummary* summary = nullptr;
+    // The rollback journals' directory; empty for the user's state directory.
+    std::string journalDirectory;
+};
+
 // Copies the rectangle of settings from sourceMapPath into the existing file
 // at destMapPath, its corner (minX, minY) landing on (offX, offY), every
 // altitude shifted by offZ. Either map may be a .mul or a .uop of any size
@@ -48,13 +59,24 @@ std::int8_t ShiftAltitude(std::int8_t altitude, int offZ);
 // Cells that would land right of or below the destination map are skipped.
 // When both paths name the same file (device and inode), the rectangle is
 // moved within it as if read whole before anything is written. Shows the
-// busy indicator throughout. Returns how it ended: Done; FileError when a
-// file cannot be opened, Refused when a file is no map (MapFileProblem, a
-// damaged .uop, a size that the file does not tell) or the source does not
-// hold every cell the rectangle reads (both with the message shown through ui
-// after the files are closed and the busy indicator has ended; nothing is
-// written). Throws FileException when a seek, read, write or close fails;
-// cells written before stay written.
+// busy indicator throughout.
+//
+// The destination changes all or nothing: an interrupted change of either
+// file is rolled back before it is opened, the bytes the copy overwrites are
+// kept in a rollback journal before the first of them changes, and the
+// finished copy becomes the newest entry of the undo history.
+//
+// Returns how it ended: Done; FileError when a file cannot be opened, Refused
+// when a file is no map (MapFileProblem, a damaged .uop, a size that the file
+// does not tell), the source does not hold every cell the rectangle reads, the
+// journal cannot be kept or an interrupted change cannot be rolled back (both
+// with the message shown through ui after the files are closed and the busy
+// indicator has ended; nothing is written). Throws FileException when a seek,
+// read, write or close fails; when the copy had begun to write, the
+// destination's old bytes and length are put back first (RollbackFailure when
+// that fails too: the journal is then kept for recovery).
 OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui);
+OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui,
+                               const MapCopyOptions& options);
 
 }  // namespace kestrel

@@ -19,6 +19,7 @@
 #include "ui/map_size_question.h"
 #include "ui/message_box.h"
 #include "ui/qt_user_interface.h"
+#include "ui/undo_last_copy.h"
 #include "ui/run_command.h"
 #include "ui/transplant_panel.h"
 
@@ -99,6 +100,7 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent), icon(KestrelIcon()) {
     // Desktops keep the window menu to themselves, so the dialog has its own:
     // Alt+Space or a right click on the dialog opens it.
     windowMenu = new QMenu(this);
+    AddUndoLastCopy(*windowMenu, *this);
     QAction* close = windowMenu->addAction(QStringLiteral("&Close"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     // Also reachable where no window manager takes Alt+F4 itself.

@@ -38,7 +38,7 @@ public:
     QLineEdit* Edit(SettingsField field) const;
     QPushButton* Button(int id) const;
     TransplantPanel* Transplant() const { return transplantPanel; }
-    // The dialog's own window menu: Close and About.
+    // The dialog's own window menu: Undo Last Copy, Close and About.
     QMenu* WindowMenu() const { return windowMenu; }
 
 public slots:

@@ -55,19 +55,50 @@ TEST(CliTest, VersionAndHelpAnswerOnStandardOutput) {
 }
 
 TEST(CliTest, ABadCommandLineGivesUsageAndStatusTwo) {
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"copy-everything"},
-        {"copy-map", "--max-z", "3"},
-        {"copy-map", "stray"},
-        {"copy-map", "--off-z"},
+    // Without a known command, the general usage; after a bad option of a
+    // command, that command's usage with its options.
+    const struct {
+        std::vector<std::string> arguments;
+        const char* usage;
+    } cases[] = {
+        {{}, "Usage: kestrel-cli COMMAND"},
+        {{"copy-everything"}, "Usage: kestrel-cli COMMAND"},
+        {{"copy-map", "--max-z", "3"}, "Usage: kestrel-cli copy-map [OPTION VALUE]..."},
+        {{"copy-map", "stray"}, "Usage: kestrel-cli copy-map [OPTION VALUE]..."},
+        {{"copy-map", "--off-z"}, "Usage: kestrel-cli copy-map [OPTION VALUE]..."},
+        {{"copy-statics", "--dry-run"}, "Usage: kestrel-cli copy-statics [OPTION VALUE]..."},
+        {{"make-sample", "--colour"}, "Usage: kestrel-cli make-sample DIR"},
+        {{"make-sample", "dir", "--seed"}, "Usage: kestrel-cli make-sample DIR"},
+        {{"undo", "--all"}, "Usage: kestrel-cli undo [FILE]"},
+        {{"recover", "--force"}, "Usage: kestrel-cli recover"},
+        {{"info", "--all"}, "Usage: kestrel-cli info FILE..."},
+        {{"copy-map", "--dest-size"}, "Usage: kestrel-cli copy-map [OPTION VALUE]..."},
     };
-    for (const auto& arguments : cases) {
-        const Outcome outcome = RunKestrelCli(arguments);
+    for (const auto& row : cases) {
+        const Outcome outcome = RunKestrelCli(row.arguments);
         EXPECT_EQ(outcome.status, 2);
-        EXPECT_NE(outcome.err.find("Usage: kestrel-cli COMMAND"), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find(row.usage), std::string::npos) << outcome.err;
+        const bool general = row.arguments.size() < 2;
+        EXPECT_EQ(outcome.err.find("Commands:") != std::string::npos, general) << outcome.err;
+        if (!general) {
+            EXPECT_NE(outcome.err.find("  --help "), std::string::npos) << "no options listed";
+        }
         EXPECT_EQ(outcome.out, "");
     }
+}
+
+TEST(CliTest, VersionIsAnsweredAfterEveryCommandAsAtTheTopLevel) {
+    for (const char* command :
+         {"copy-map", "copy-statics", "make-sample", "undo", "recover", "info"}) {
+        const Outcome outcome = RunKestrelCli({command, "--version"});
+        EXPECT_EQ(outcome.status, 0) << command << ": " << outcome.err;
+        EXPECT_EQ(outcome.out, "kestrel-cli " KESTREL_VERSION "\n") << command;
+        EXPECT_EQ(outcome.err, "") << command;
+    }
+    // A value that reads "--version" is still a value.
+    const Outcome asValue = RunKestrelCli({"copy-map", "--items", "--version", "--max-x", "x"});
+    EXPECT_EQ(asValue.status, 2);
+    EXPECT_EQ(asValue.out, "");
 }
 
 TEST(CliTest, TheFirstRejectedValueInExchangeOrderIsReportedWithItsOption) {

@@ -14,6 +14,7 @@
 
 #include "clientfiles/byte_order.h"
 #include "clientfiles/file_exception.h"
+#include "clientfiles/journal_store.h"
 #include "clientfiles/map_file.h"
 #include "clientfiles/statics_file.h"
 #include "file_faults.h"
@@ -118,6 +119,8 @@ struct FaultedOperation {
     std::function<void()> reset;                                 // the files as before a run
     std::function<void()> run;
     std::function<void()> expectWhole;  // after a run without a failure
+    // Rolling back after a failure makes more calls of the same kind.
+    bool rollsBack = false;
     // After the nth of count calls of row failed.
     std::function<void(const FaultCase& row, long nth, long count)> expectAfterFailure;
 };
@@ -158,7 +161,9 @@ void ExpectEachFaultEndsTheOperation(const FaultedOperation& operation,
             }
             EXPECT_TRUE(faults.Failed());
             EXPECT_EQ(thrown, Expand(row.text, path));
-            EXPECT_EQ(faults.Calls(), nth) << "the operation went on after the failure";
+            if (!operation.rollsBack) {
+                EXPECT_EQ(faults.Calls(), nth) << "the operation went on after the failure";
+            }
             EXPECT_EQ(ui.events, (Events{"begin", "end"}));
             EXPECT_TRUE(AllReleased(operation.files));
             operation.expectAfterFailure(row, nth, count);
@@ -182,21 +187,34 @@ protected:
         settings.offY = 14;
         settings.offZ = 10;
         WriteBytes(settings.sourceMapPath, source);
-        expected = dest;
+        expected = ExpectedAfterCopy();
+    }
+
+    std::string PathOf(const std::string& role) const {
+        return FullPath(role == "source" ? settings.sourceMapPath : settings.destMapPath);
+    }
+
+    OperationOutcome Copy() {
+        MapCopyOptions options;
+        options.journalDirectory = journalDirectory;
+        return CopyMapRegion(settings, ui, options);
+    }
+
+    // dest with the rectangle copied in, grown as needed.
+    Bytes ExpectedAfterCopy() const {
+        Bytes result = dest;
         for (int y = settings.minY; y <= settings.maxY; ++y) {
             for (int x = settings.minX; x <= settings.maxX; ++x) {
                 const auto from = static_cast<std::size_t>(CellOffset(x, y));
                 const auto to = static_cast<std::size_t>(CellOffset(
                     settings.offX + x - settings.minX, settings.offY + y - settings.minY));
-                expected[to] = source[from];
-                expected[to + 1] = source[from + 1];
-                expected[to + 2] = static_cast<std::uint8_t>(source[from + 2] + settings.offZ);
+                result.resize(std::max(result.size(), to + 3));
+                result[to] = source[from];
+                result[to + 1] = source[from + 1];
+                result[to + 2] = static_cast<std::uint8_t>(source[from + 2] + settings.offZ);
             }
         }
-    }
-
-    std::string PathOf(const std::string& role) const {
-        return FullPath(role == "source" ? settings.sourceMapPath : settings.destMapPath);
+        return result;
     }
 
     TempDir dir;
@@ -205,9 +223,11 @@ protected:
     Bytes expected;
     CopySettings settings;
     RecordingUi ui;
+    std::string journalDirectory = dir.File("journals");
+    JournalStore store{journalDirectory};
 };
 
-TEST_F(MapCopyFaultTest, AFailingCallStopsTheCopyClosesBothFilesAndKeepsWhatWasWritten) {
+TEST_F(MapCopyFaultTest, AFailingCallStopsTheCopyClosesBothFilesAndPutsTheOldBytesBack) {
     const FaultCase cases[] = {
         {FileCall::Read, "source", EIO,
          "A hardware I/O error was reported while accessing an unnamed file."},
@@ -215,6 +235,7 @@ TEST_F(MapCopyFaultTest, AFailingCallStopsTheCopyClosesBothFilesAndKeepsWhatWasW
         {FileCall::Seek, "dest", EOVERFLOW, "Seek failed on an unnamed file"},
         {FileCall::Write, "dest", ENOSPC, "Disk full while accessing %1."},
         {FileCall::Write, "dest", EIO, "A hardware I/O error was reported while accessing %1."},
+        {FileCall::Sync, "dest", EIO, "A hardware I/O error was reported while accessing %1."},
         {FileCall::Length, "source", EIO,
          "A hardware I/O error was reported while accessing an unnamed file."},
         {FileCall::Close, "source", EIO,
@@ -225,29 +246,68 @@ TEST_F(MapCopyFaultTest, AFailingCallStopsTheCopyClosesBothFilesAndKeepsWhatWasW
     copy.pathOf = [&](const std::string& role) { return PathOf(role); };
     copy.files = {settings.sourceMapPath, settings.destMapPath};
     copy.reset = [&] { WriteBytes(settings.destMapPath, dest); };
-    copy.run = [&] { CopyMapRegion(settings, ui); };
+    copy.run = [&] { Copy(); };
+    copy.rollsBack = true;
     copy.expectWhole = [&] {
         ASSERT_EQ(ReadBytes(settings.destMapPath), expected) << "the clean run failed";
     };
-    copy.expectAfterFailure = [&](const FaultCase& row, long nth, long count) {
+    copy.expectAfterFailure = [&](const FaultCase& row, long, long) {
         EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
-        // Every byte of the destination is either as it was or as the copy
-        // makes it: nothing is rolled back and nothing is garbage.
-        const Bytes after = ReadBytes(settings.destMapPath);
-        ASSERT_EQ(after.size(), dest.size());
-        std::size_t wrong = 0;
-        for (std::size_t at = 0; at < after.size(); ++at) {
-            wrong += after[at] != dest[at] && after[at] != expected[at];
-        }
-        EXPECT_EQ(wrong, 0u);
-        if (row.call == FileCall::Close) {
-            EXPECT_EQ(after, expected) << "a failed close lost written cells";
-        }
-        if (row.call == FileCall::Write && nth == count && count > 1) {
-            EXPECT_NE(after, dest) << "the writes before the failing one were lost";
-        }
+        // The files are closed after the copy is complete and durable: a
+        // failing close comes too late to undo it. Any other failure puts
+        // every old byte back.
+        EXPECT_EQ(ReadBytes(settings.destMapPath), row.call == FileCall::Close ? expected : dest);
+        EXPECT_TRUE(store.RecoverAll().empty()) << "an interrupted change was left behind";
     };
     ExpectEachFaultEndsTheOperation(copy, cases, ui);
+}
+
+// Every call of every kind on any file, the journal's included, failing in
+// turn: the copy is either refused before it writes, or fails with the
+// destination as before, or is complete; no journal is left to recover, and
+// the undo history holds the copy exactly when it is complete.
+TEST_F(MapCopyFaultTest, EveryFailingCallLeavesTheOldFileOrTheWholeCopy) {
+    const FileCall calls[] = {FileCall::Open,     FileCall::Length, FileCall::Seek,
+                              FileCall::Read,     FileCall::Write,  FileCall::Close,
+                              FileCall::Sync,     FileCall::Truncate, FileCall::Rename,
+                              FileCall::Remove};
+    // A destination shorter than the copy's end, so that it grows.
+    dest.resize(kMapBlockColumnBytes + 5 * kMapBlockBytes);
+    expected = ExpectedAfterCopy();
+    for (const FileCall call : calls) {
+        FileFaults faults(call);
+        WriteBytes(settings.destMapPath, dest);
+        std::filesystem::remove_all(journalDirectory);
+        Copy();
+        ASSERT_EQ(ReadBytes(settings.destMapPath), expected) << "the clean run failed";
+        const long count = faults.Calls();
+        for (long nth = 1; nth <= count; ++nth) {
+            SCOPED_TRACE(::testing::Message() << CallName(call) << " " << nth << " of " << count);
+            WriteBytes(settings.destMapPath, dest);
+            // Each run starts from an empty history, so the calls count the same.
+            std::filesystem::remove_all(journalDirectory);
+            faults.FailAt(nth, EIO);
+            OperationOutcome outcome{OperationStatus::Refused, "(threw)", ""};
+            bool threw = false;
+            try {
+                outcome = Copy();
+            } catch (const FileException&) {
+                threw = true;
+            }
+            EXPECT_TRUE(faults.Failed());
+            faults.FailAt(0, 0);
+            const Bytes after = ReadBytes(settings.destMapPath);
+            if (!threw && outcome.status == OperationStatus::Done) {
+                EXPECT_EQ(after, expected);
+            } else if (after != expected) {
+                EXPECT_EQ(after, dest) << "a failure left part of the copy";
+            }
+            EXPECT_TRUE(store.RecoverAll().empty()) << "an interrupted change was left behind";
+            EXPECT_EQ(!store.ListHistory().empty(), after == expected)
+                << "the undo history does not match the file";
+            EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 #include "support/temp_dir.h"
@@ -44,8 +46,16 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
     }
     argv.push_back(nullptr);
     std::vector<std::string> environmentStrings;
+    // An extra entry replaces an inherited one of the same name.
+    const auto overridden = [&](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(setup.environment.begin(), setup.environment.end(),
+                           [&](const std::string& extra) { return extra.starts_with(name); });
+    };
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        environmentStrings.emplace_back(*entry);
+        if (!overridden(*entry)) {
+            environmentStrings.emplace_back(*entry);
+        }
     }
     environmentStrings.insert(environmentStrings.end(), setup.environment.begin(),
                               setup.environment.end());

@@ -219,13 +219,13 @@ private slots:
         MainDialog dialog;
         dialog.show();
         QCOMPARE(ActionTexts(*dialog.WindowMenu()),
-                 QStringList({"&Close", "-", "&About Kestrel..."}));
+                 QStringList({"&Undo Last Copy", "-", "&Close", "-", "&About Kestrel..."}));
     }
 
     void windowMenuGetsNoAboutItemWhenItsTextIsEmpty() {
         AboutTextlessDialog dialog;
         dialog.show();
-        QCOMPARE(ActionTexts(*dialog.WindowMenu()), QStringList({"&Close"}));
+        QCOMPARE(ActionTexts(*dialog.WindowMenu()), QStringList({"&Undo Last Copy", "-", "&Close"}));
     }
 
     void aboutBoxFollowsItsTemplate() {

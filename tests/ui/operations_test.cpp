@@ -2,10 +2,13 @@
 
 #include <new>
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -133,6 +136,75 @@ private slots:
         std::copy(cells.begin(), cells.end(), expected.begin() + 4 + (5 + 3 * 8) * 3);
         QVERIFY(ReadBytes(fixture.files.File("dest.mul")) == expected);
         QVERIFY(ReadBytes(fixture.files.File("source.mul")) == MapBlock());
+    }
+
+    // The window menu's Undo Last Copy asks first, naming the file, and then
+    // puts the old bytes back; it says when there is nothing to undo and when
+    // the file changed since.
+    void undoLastCopyAsksNamingTheFileAndPutsTheOldBytesBack() {
+        FilesDialog fixture;
+        const QByteArray savedState = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QByteArray::fromStdString(fixture.files.File("state")));
+        const std::string dest = fixture.files.File("dest.mul");
+        WriteBytes(fixture.files.File("source.mul"), MapBlock());
+        WriteBytes(dest, Bytes(kBlockBytes, 0));
+        fixture.Set(SettingsField::SourceMapPath, fixture.File("source.mul"));
+        fixture.Set(SettingsField::DestMapPath, fixture.File("dest.mul"));
+        fixture.Set(SettingsField::MaxX, "3");
+        fixture.Set(SettingsField::MaxY, "3");
+        fixture.Set(SettingsField::OffZ, "1");
+        QAction* undo = nullptr;
+        for (QAction* action : fixture.dialog.WindowMenu()->actions()) {
+            if (action->text() == QStringLiteral("&Undo Last Copy")) {
+                undo = action;
+            }
+        }
+        QVERIFY(undo != nullptr);
+        MessageRecorder recorder;
+        // Answers the confirmation with button, after checking it names dest.
+        const auto undoAnswering = [&](QMessageBox::StandardButton button) {
+            QString question;
+            const bool asked = WhileModal([&] { undo->trigger(); },
+                                          [&](QWidget* modal) {
+                                              auto* box = qobject_cast<QMessageBox*>(modal);
+                                              question = box->text();
+                                              box->button(button)->click();
+                                          });
+            return asked && question.contains(QString::fromStdString(dest));
+        };
+
+        undo->trigger();
+        QCOMPARE(recorder.Texts(), QStringList({"There is no copy to undo."}));
+
+        fixture.Press(MainDialog::kCopyMapButton);
+        const Bytes copied = ReadBytes(dest);
+        QVERIFY(copied != Bytes(kBlockBytes, 0));
+        recorder.messages.clear();
+        QVERIFY(undoAnswering(QMessageBox::No));
+        QVERIFY(recorder.messages.isEmpty());
+        QVERIFY(ReadBytes(dest) == copied);
+        QVERIFY(undoAnswering(QMessageBox::Yes));
+        QCOMPARE(recorder.Texts(),
+                 QStringList({QStringLiteral("The copy into %1 was undone.")
+                                  .arg(QString::fromStdString(dest))}));
+        QVERIFY(ReadBytes(dest) == Bytes(kBlockBytes, 0));
+
+        // Changed by another program after the copy: refused, left alone.
+        fixture.Press(MainDialog::kCopyMapButton);
+        Bytes changed = ReadBytes(dest);
+        changed[10] ^= 0xFF;
+        {
+            QFile file(QString::fromStdString(dest));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            file.seek(10);
+            file.write(reinterpret_cast<const char*>(&changed[10]), 1);
+        }
+        recorder.messages.clear();
+        QVERIFY(undoAnswering(QMessageBox::Yes));
+        QCOMPARE(recorder.messages.size(), 1);
+        QVERIFY(recorder.messages[0].text.contains(QStringLiteral("cannot be undone")));
+        QVERIFY(ReadBytes(dest) == changed);
+        qputenv("XDG_STATE_HOME", savedState);
     }
 
     void copyStaticsWritesTheItemsInsideTheRectangle() {
