@@ -11,6 +11,8 @@
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
 #include "ui/main_dialog.h"
+#include "ui/map_views_panel.h"
+#include "ui/remembered_fields.h"
 #include "ui_test_main.h"
 #include "ui_test_support.h"
 
@@ -66,6 +68,10 @@ class LayoutTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test opens the dialog with the defaults, whatever an earlier one
+    // left remembered.
+    void init() { ForgetFields(); }
+
     void dialogUnitsConvertEachEdgeWithTheFontMetrics_data() {
         QTest::addColumn<int>("charWidth");
         QTest::addColumn<int>("charHeight");
@@ -133,13 +139,15 @@ private slots:
         MainDialog dialog;
         QVERIFY(ShowActive(dialog));
         QList<QWidget*> controls;
-        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
             controls.append(edit);
         }
-        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        for (QPushButton* button : dialog.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
             controls.append(button);
         }
-        QCOMPARE(controls.size(), 17);
+        // The template's 17 and a "..." button beside each of the five paths.
+        QCOMPARE(controls.size(), 22);
+        controls.append(dialog.Views());
         const QRect inside = dialog.rect();
         for (QWidget* control : controls) {
             QVERIFY2(inside.contains(control->geometry()), qPrintable(control->objectName()));
@@ -165,17 +173,37 @@ private slots:
         }
     }
 
-    void mainDialogHasTheTemplatesControlsAndFixedSize() {
+    void mainDialogHasTheTemplatesControlsAndGrowsIntoItsMapViews() {
         MainDialog dialog;
+        QVERIFY(ShowActive(dialog));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Kestrel"));
-        const QSize size = DialogUnits(dialog.font()).Size(315, 151);
-        QCOMPARE(dialog.minimumSize(), size);
-        QCOMPARE(dialog.maximumSize(), size);
+        // Resizable, so maximise is offered as well as minimise and close.
+        const QSize form = DialogUnits(dialog.font()).Size(315, 151);
+        QVERIFY(dialog.minimumSize().height() <= form.height());
+        QCOMPARE(dialog.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        const Qt::WindowFlags flags = dialog.windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::MSWindowsFixedSizeDialogHint));
+        // The map views take the room the window gains; the fields stay.
+        QWidget* views = dialog.Views();
+        const QRect quit = dialog.Button(MainDialog::kQuitButton)->geometry();
+        const QSize before = views->size();
+        dialog.resize(dialog.size() + QSize(200, 150));
+        QApplication::processEvents();
+        QCOMPARE(views->size(), before + QSize(200, 150));
+        QCOMPARE(dialog.Button(MainDialog::kQuitButton)->geometry(), quit);
+        QVERIFY(views->geometry().left() > quit.right());
+
         QCOMPARE(dialog.findChildren<QGroupBox*>().size(), 3);
-        QCOMPARE(dialog.findChildren<QLabel*>().size(), 13);
+        QCOMPARE(dialog.findChildren<QLabel*>(Qt::FindDirectChildrenOnly).size(), 13);
         QCOMPARE(dialog.findChildren<QLineEdit*>().size(), 12);
         QStringList buttons;
-        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        for (QPushButton* button : dialog.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+            if (button->text() == QLatin1String("...")) {
+                continue;
+            }
             buttons.append(button->text() +
                            (button->isDefault() ? QStringLiteral(" (default)") : QString()));
         }
@@ -206,13 +234,13 @@ private slots:
         MainDialog dialog;
         dialog.show();
         QCOMPARE(ActionTexts(*dialog.WindowMenu()),
-                 QStringList({"&Close", "-", "&About Kestrel..."}));
+                 QStringList({"&Close", "&Reset Fields", "-", "&About Kestrel..."}));
     }
 
     void windowMenuGetsNoAboutItemWhenItsTextIsEmpty() {
         AboutTextlessDialog dialog;
         dialog.show();
-        QCOMPARE(ActionTexts(*dialog.WindowMenu()), QStringList({"&Close"}));
+        QCOMPARE(ActionTexts(*dialog.WindowMenu()), QStringList({"&Close", "&Reset Fields"}));
     }
 
     void aboutBoxFollowsItsTemplate() {
