@@ -144,6 +144,32 @@ void MapStore::Write(std::uint64_t offset, const void* buffer, std::size_t count
     }
 }
 
+std::vector<PhysicalRange> MapStore::PhysicalRanges(std::uint64_t logicalOffset,
+                                                    std::uint64_t count) const {
+    std::vector<PhysicalRange> ranges;
+    if (count == 0) {
+        return ranges;
+    }
+    if (container == MapContainer::Mul) {
+        ranges.push_back({logicalOffset, count});
+        return ranges;
+    }
+    std::uint64_t offset = logicalOffset;
+    const std::uint64_t end = std::min(length, logicalOffset + count);
+    while (offset < end) {
+        const auto index = static_cast<std::size_t>(offset / kEntryBytes);
+        const UopEntry& entry = entries[index];
+        const std::uint64_t within = offset % kEntryBytes;
+        const std::uint64_t part = std::min<std::uint64_t>(end - offset, entry.compressedSize - within);
+        ranges.push_back({entry.StoredOffset() + within, part});
+        if (entry.adler32 != 0) {
+            ranges.push_back({entry.recordOffset + kUopEntryAdlerOffset, sizeof(std::uint32_t)});
+        }
+        offset += part;
+    }
+    return ranges;
+}
+
 // Writes part bytes at within of entry index (the file is at its place) and
 // keeps the entry's checksummed prefix: a write just after it, or a little
 // after it, extends it (reading the bytes in between); a write inside it

@@ -18,6 +18,13 @@
 
 namespace kestrel {
 
+// A byte range of the file that holds a map.
+struct PhysicalRange {
+    std::uint64_t offset = 0;  // bytes from the start of the file
+    std::uint64_t length = 0;  // bytes
+    friend bool operator==(const PhysicalRange&, const PhysicalRange&) = default;
+};
+
 struct MapStoreOptions {
     // The map's size, instead of the size told from the file.
     std::optional<MapGeometry> geometry;
@@ -69,6 +76,21 @@ public:
     // flush whose stored value is not zero (zero stands for "not kept").
     // Throws FileException when reading or writing fails.
     void Flush();
+
+    // The byte ranges of the underlying file that Write(logicalOffset, ...)
+    // of length bytes, and the Flush or Close after it, may change, in file
+    // order within each entry: for a .mul the range itself; for a .uop the
+    // stored bytes in each entry touched plus the 4-byte Adler-32 field of
+    // the entry record of each touched entry whose checksum is kept (not 0).
+    // Logical bytes past a .uop map's end are left out (Write refuses them).
+    // Never throws.
+    std::vector<PhysicalRange> PhysicalRanges(std::uint64_t logicalOffset,
+                                              std::uint64_t length) const;
+
+    // The open file that holds the map, e.g. to protect its bytes in a
+    // Transaction before writing. Reading or writing it directly bypasses the
+    // checksum upkeep of a .uop.
+    BinaryFile& File() noexcept { return file; }
 
     // Flushes and releases the file; it is released even when that fails,
     // which throws FileException.

@@ -300,6 +300,50 @@ TEST(UopMapStoreTest, WritesGoInPlaceAcrossEntriesAndKeepStoredChecksumsTrue) {
     EXPECT_EQ(ReadBytes(path), expected);
 }
 
+// The ranges a journal protects must cover every byte the write and the close
+// change, in whichever entries and records they lie.
+TEST(UopMapStoreTest, PhysicalRangesCoverEveryByteAWriteAndItsCloseChange) {
+    TempDir dir;
+    const std::string path = dir.File("map0LegacyMUL.uop");
+    const SmallMap map;
+    const FakeUop uop = BuildUop(map.Entries(/*secondKeepsChecksum=*/false), 2);
+    WriteBytes(path, uop.bytes);
+    const std::uint64_t at = kEntryBytes - 100;
+    const Bytes written = Pattern(300, 91);
+    std::vector<PhysicalRange> ranges;
+    {
+        MapStore store;
+        ASSERT_TRUE(store.Open(path));
+        ranges = store.PhysicalRanges(at, written.size());
+        const std::vector<PhysicalRange> expected = {
+            {uop.data[0] + kEntryBytes - 100, 100}, {uop.records[0] + 28, 4}, {uop.data[1], 200}};
+        EXPECT_EQ(ranges, expected);
+        // Past the map's end nothing is listed; in a .mul the range is itself.
+        EXPECT_TRUE(store.PhysicalRanges(store.Length(), 10).empty());
+        store.Write(at, written.data(), written.size());
+        store.Close();
+    }
+    const Bytes after = ReadBytes(path);
+    ASSERT_EQ(after.size(), uop.bytes.size());
+    std::size_t changed = 0;
+    for (std::size_t byte = 0; byte < after.size(); ++byte) {
+        if (after[byte] == uop.bytes[byte]) {
+            continue;
+        }
+        ++changed;
+        EXPECT_TRUE(std::any_of(ranges.begin(), ranges.end(), [&](const PhysicalRange& range) {
+            return byte >= range.offset && byte < range.offset + range.length;
+        })) << "byte " << byte << " changed outside the ranges";
+    }
+    EXPECT_GT(changed, 200u);
+
+    WriteBytes(dir.File("map0.mul"), Pattern(2 * 196, 5));
+    MapStore mul;
+    ASSERT_TRUE(mul.Open(dir.File("map0.mul")));
+    EXPECT_EQ(mul.PhysicalRanges(100, 500), (std::vector<PhysicalRange>{{100, 500}}));
+    EXPECT_EQ(mul.File().FullPath(), mul.FullPath());
+}
+
 // A copy writes an entry front to back with small gaps (block headers); the
 // checksum follows such writes without reading them back, and must come out
 // the same as for writes in any other order.
