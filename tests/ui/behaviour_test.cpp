@@ -183,7 +183,7 @@ private slots:
         // The template's stops come first, the controls added beside them
         // (the "..." buttons first) after them, then round to the first stop.
         const QStringList added = {"choose1000", "choose1001", "choose1002", "choose1003",
-                                   "choose1005", "mapViewTabs", "sourceMapView"};
+                                   "choose1005", "mapViewTabs"};
         QStringList forward;
         for (qsizetype i = 0; i < stops.size() - 1 + added.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
