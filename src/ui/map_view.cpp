@@ -57,6 +57,7 @@ void MapView::ShowWholeMap() {
     originX = (geometry.width - width() * cellsPerPixel) / 2;
     originY = (geometry.height - height() * cellsPerPixel) / 2;
     fitted = true;
+    wholeMap = true;
     update();
 }
 
@@ -65,6 +66,7 @@ void MapView::ShowArea(QPointF origin, double newCellsPerPixel) {
     originY = origin.y();
     cellsPerPixel = newCellsPerPixel;
     fitted = true;
+    wholeMap = false;
     update();
 }
 
@@ -76,6 +78,7 @@ void MapView::ZoomAbout(QPointF at, double newCellsPerPixel) {
                              double(geometry.height) / std::max(height(), 1));
     }
     newCellsPerPixel = std::clamp(newCellsPerPixel, kMinCellsPerPixel, std::max(limit, 1.0));
+    wholeMap = false;
     const double cellX = originX + at.x() * cellsPerPixel;
     const double cellY = originY + at.y() * cellsPerPixel;
     cellsPerPixel = newCellsPerPixel;
@@ -131,7 +134,8 @@ void MapView::paintEvent(QPaintEvent*) {
 }
 
 void MapView::resizeEvent(QResizeEvent* event) {
-    if (!fitted) {
+    // Until the user pans or zooms, the view keeps showing the whole map.
+    if (!fitted || wholeMap) {
         ShowWholeMap();
     }
     QWidget::resizeEvent(event);
@@ -164,6 +168,7 @@ void MapView::mouseMoveEvent(QMouseEvent* event) {
             const QPointF moved = event->position() - pressPoint;
             originX = pressOrigin.x() - moved.x() * cellsPerPixel;
             originY = pressOrigin.y() - moved.y() * cellsPerPixel;
+            wholeMap = false;
             update();
             break;
         }

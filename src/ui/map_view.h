@@ -84,6 +84,7 @@ private:
     double originY = 0;
     double cellsPerPixel = 1;
     bool fitted = false;
+    bool wholeMap = false;  // shows the whole map, as it opened
     bool spaceHeld = false;
     Action action = Action::None;
     QPointF pressPoint;
