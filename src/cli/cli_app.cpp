@@ -5,7 +5,10 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/info_command.h"
 #include "cli/make_sample_command.h"
+#include "clientfiles/client_file_error.h"
+#include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
@@ -59,14 +62,16 @@ struct Command {
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
 };
 
-const std::array<Command, 3>& Commands() {
-    static const std::array<Command, 3> commands = {{
+const std::array<Command, 4>& Commands() {
+    static const std::array<Command, 4> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
          CopyMapRegion, nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
          ExportStatics, nullptr},
         {"make-sample", "write a generated sample world to try the other commands on", nullptr,
          RunMakeSample},
+        {"info", "tell what each client file is: map or statics, container, size, facet",
+         nullptr, RunInfo},
     }};
     return commands;
 }
@@ -79,6 +84,65 @@ void PrintUsage(std::ostream& stream) {
                << command.summary << '\n';
     }
     stream << "\nRun '" << kProgram << " COMMAND --help' for the options of a command.\n";
+}
+
+// The options that give a map's size instead of the one told from its file.
+struct SizeOption {
+    std::string_view option;
+    std::string_view help;
+    std::optional<MapGeometry> CopySettings::*size;
+};
+constexpr std::array<SizeOption, 2> kSizeOptions = {{
+    {"--source-size", "size WxH of the source map and statics (default: from the files)",
+     &CopySettings::sourceSize},
+    {"--dest-size", "size WxH of the destination map (default: from the file)",
+     &CopySettings::destSize},
+}};
+
+const SizeOption* FindSizeOption(std::string_view name) {
+    for (const SizeOption& option : kSizeOptions) {
+        if (option.option == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// A file whose length fits two facets and whose name tells neither cannot be
+// copied from or into without its size: say which option gives it. Returns
+// false after saying so.
+bool SizeIsKnown(const FileDetection& detection, const std::string& path,
+                 std::string_view option, std::ostream& err) {
+    if (detection.match != SizeMatch::Ambiguous) {
+        return true;
+    }
+    err << kProgram << ": " << path << ": its length of " << detection.bytes
+        << " bytes fits maps of ";
+    for (std::size_t at = 0; at < detection.candidates.size(); ++at) {
+        err << (at == 0 ? "" : (at + 1 == detection.candidates.size() ? " and " : ", "))
+            << FormatMapSize(detection.candidates[at]) << " ("
+            << FacetName(detection.candidates[at], std::nullopt) << ')';
+    }
+    err << ", and the file name does not tell which; give its size with " << option
+        << " WxH.\n";
+    return false;
+}
+
+bool SizesAreKnown(const Command& command, const CopySettings& settings, std::ostream& err) {
+    try {
+        if (command.run == CopyMapRegion) {
+            return (settings.sourceSize ||
+                    SizeIsKnown(DetectMap(settings.sourceMapPath), settings.sourceMapPath,
+                                "--source-size", err)) &&
+                   (settings.destSize || SizeIsKnown(DetectMap(settings.destMapPath),
+                                                     settings.destMapPath, "--dest-size", err));
+        }
+        return settings.sourceSize ||
+               SizeIsKnown(DetectStaticsIndex(settings.staticsIndexPath),
+                           settings.staticsIndexPath, "--source-size", err);
+    } catch (const std::exception&) {
+        return true;  // the operation itself reports a file it cannot read
+    }
 }
 
 void PrintCommandHelp(const Command& command, std::ostream& out) {
@@ -97,6 +161,14 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         }
         out << " (default: " << FieldText(defaults, field.field) << ")\n";
     }
+    for (const SizeOption& option : kSizeOptions) {
+        if (command.run != CopyMapRegion && option.size == &CopySettings::destSize) {
+            continue;
+        }
+        std::string line = "  " + std::string(option.option) + " WxH";
+        line.resize(26, ' ');
+        out << line << option.help << '\n';
+    }
     out << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
         << "2 for a bad command line or a rejected value.\n";
@@ -111,6 +183,7 @@ int UsageError(std::ostream& err, const std::string& problem) {
 int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
                std::ostream& err) {
     std::array<std::optional<std::string>, kFieldCount> given;
+    CopySettings sizes;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
@@ -119,6 +192,27 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
+        const SizeOption* sizeOption = FindSizeOption(name);
+        if (sizeOption != nullptr &&
+            (command.run == CopyMapRegion || sizeOption->size == &CopySettings::sourceSize)) {
+            std::string value;
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (at + 1 < arguments.size()) {
+                value = arguments[++at];
+            } else {
+                return UsageError(err, "option " + std::string(sizeOption->option) +
+                                           " needs a value");
+            }
+            const std::optional<MapGeometry> size = ParseMapSize(value);
+            if (!size) {
+                err << kProgram << ": " << sizeOption->option << ": '" << value
+                    << "' is not a map size such as 7168x4096 (multiples of 8).\n";
+                return kExitUsage;
+            }
+            sizes.*(sizeOption->size) = size;
+            continue;
+        }
         const FieldDescription* option = FindOption(name);
         if (option == nullptr) {
             return UsageError(err,
@@ -147,6 +241,12 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             err << kProgram << ": " << DescriptionOf(field).option << ": " << *rejection << '\n';
             return kExitUsage;
         }
+    }
+
+    settings.sourceSize = sizes.sourceSize;
+    settings.destSize = sizes.destSize;
+    if (!SizesAreKnown(command, settings, err)) {
+        return kExitOperationFailed;
     }
 
     TerminalUserInterface ui(err);

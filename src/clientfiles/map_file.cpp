@@ -8,4 +8,10 @@ std::int32_t CellOffset(int x, int y) {
            kMapBlockHeaderBytes + cellInBlock * kMapCellBytes;
 }
 
+std::int64_t CellOffset(const MapGeometry& geometry, int x, int y) {
+    const std::int64_t block = geometry.BlockNumber(x / kBlockSize, y / kBlockSize);
+    return block * kMapBlockBytes + kMapBlockHeaderBytes +
+           std::int64_t{(x % kBlockSize) + (y % kBlockSize) * kBlockSize} * kMapCellBytes;
+}
+
 }  // namespace kestrel

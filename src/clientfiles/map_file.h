@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "clientfiles/map_geometry.h"
 #include "clientfiles/world_geometry.h"
 
 namespace kestrel {
@@ -23,5 +24,14 @@ inline constexpr std::int64_t kMapFileBytes =
 // Byte offset of cell (x, y) from the start of the file. x must lie in
 // 0..6143 and y in 0..4095; neither is checked.
 std::int32_t CellOffset(int x, int y);
+
+// Byte offset of cell (x, y) in a map of geometry; (x, y) must lie inside it
+// (not checked).
+std::int64_t CellOffset(const MapGeometry& geometry, int x, int y);
+
+// The longest map file: a 7168 x 4096 .mul and the one extra block that maps
+// unpacked from a .uop may carry. 89,915,588 bytes.
+inline constexpr std::uint64_t kLargestMapBytes =
+    std::uint64_t{7168 / 8} * (4096 / 8) * kMapBlockBytes + kMapBlockBytes;
 
 }  // namespace kestrel

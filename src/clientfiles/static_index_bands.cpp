@@ -13,8 +13,8 @@ constexpr std::size_t kBandBytes = std::size_t{1} << 20;
 }  // namespace
 
 StaticIndexBands::StaticIndexBands(BinaryFile& index, int firstBx, int lastBx, int firstBy,
-                                   int lastBy)
-    : index(index), firstBx(firstBx), lastBy(lastBy), columns(std::max(1, lastBx - firstBx + 1)) {
+                                   int lastBy, const MapGeometry& geometry)
+    : index(index), geometry(geometry), firstBx(firstBx), lastBy(lastBy), columns(std::max(1, lastBx - firstBx + 1)) {
     const auto columnCount = static_cast<std::size_t>(columns);
     const auto rows = static_cast<std::size_t>(std::max(1, lastBy - firstBy + 1));
     const std::size_t fitting = kBandBytes / (columnCount * kStaticIndexEntryBytes);
@@ -29,7 +29,7 @@ void StaticIndexBands::LoadBand(int by) {
     const std::size_t wanted =
         static_cast<std::size_t>(bandLast - bandFirst + 1) * kStaticIndexEntryBytes;
     for (int column = 0; column < columns; ++column) {
-        index.Seek(StaticIndexOffset(firstBx + column, bandFirst));
+        index.Seek(geometry.BlockNumber(firstBx + column, bandFirst) * kStaticIndexEntryBytes);
         if (index.Read(bytes.data() + static_cast<std::size_t>(column) * columnBytes, wanted) !=
             wanted) {
             bandLast = -1;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "clientfiles/binary_file.h"
+#include "clientfiles/map_geometry.h"
 #include "clientfiles/statics_file.h"
 
 namespace kestrel {
@@ -16,7 +17,9 @@ namespace kestrel {
 // across a row), as the statics export does.
 class StaticIndexBands {
 public:
-    StaticIndexBands(BinaryFile& index, int firstBx, int lastBx, int firstBy, int lastBy);
+    // geometry: the map size the index is laid out for.
+    StaticIndexBands(BinaryFile& index, int firstBx, int lastBx, int firstBy, int lastBy,
+                     const MapGeometry& geometry = kClassicGeometry);
 
     // The entry of block (bx, by), which must lie in the rectangle, decoded as
     // DecodeStaticIndexEntry does (a lookup of -1 sets length to 0). Reads the
@@ -33,6 +36,7 @@ private:
     void LoadBand(int by);
 
     BinaryFile& index;
+    MapGeometry geometry;
     int firstBx;
     int lastBy;
     int bandRows;       // block rows per band

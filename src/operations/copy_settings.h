@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "clientfiles/map_geometry.h"
 
 namespace kestrel {
 
@@ -26,6 +29,10 @@ struct CopySettings {
     // Serial of the first section of the items script; the ones after it
     // count up. Not one of the dialog's fields, so not exchanged with it.
     int firstSerial = kDefaultFirstSerial;
+    // The sizes of the source map (and its statics) and of the destination
+    // map, instead of the sizes told from the files. Not dialog fields.
+    std::optional<MapGeometry> sourceSize;
+    std::optional<MapGeometry> destSize;
 };
 
 // Where a source cell or item lands: both operations place the rectangle by

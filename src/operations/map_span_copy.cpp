@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "clientfiles/map_file.h"
+#include "clientfiles/map_store.h"
 #include "operations/map_region_copy.h"
 
 namespace kestrel {
@@ -29,10 +30,12 @@ std::size_t OffsetInColumn(int x, int y, int firstBlockRow) {
 // come from at most two neighbouring source block columns, whose numbers
 // differ in parity, and as the copy moves right each source block column is
 // needed by at most two consecutive destination block columns.
+template <class Map>
 class SourceColumns {
 public:
-    SourceColumns(BinaryFile& source, int firstBlockRow, int lastBlockRow)
+    SourceColumns(Map& source, const MapGeometry& geometry, int firstBlockRow, int lastBlockRow)
         : source(source),
+          columnBytes(std::int64_t{geometry.BlockRows()} * kMapBlockBytes),
           firstBlockRow(firstBlockRow),
           spanBytes(static_cast<std::size_t>(lastBlockRow - firstBlockRow + 1) * kMapBlockBytes) {}
 
@@ -51,9 +54,9 @@ public:
                 slot.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(spanBytes + kRowBytes);
                 std::memset(slot.bytes.get() + spanBytes, 0, kRowBytes);
             }
-            source.Seek(std::int64_t{blockColumn} * kMapBlockColumnBytes +
-                        std::int64_t{firstBlockRow} * kMapBlockBytes);
-            source.Read(slot.bytes.get(), spanBytes);
+            source.Read(static_cast<std::uint64_t>(std::int64_t{blockColumn} * columnBytes +
+                                                   std::int64_t{firstBlockRow} * kMapBlockBytes),
+                        slot.bytes.get(), spanBytes);
             slot.blockColumn = blockColumn;
         }
         return slot.bytes.get();
@@ -65,7 +68,8 @@ private:
         std::unique_ptr<std::uint8_t[]> bytes;
     };
 
-    BinaryFile& source;
+    Map& source;
+    std::int64_t columnBytes;
     int firstBlockRow;
     std::size_t spanBytes;
     Slot slots[2];
@@ -116,10 +120,34 @@ void CopyBlockShifted(const std::uint8_t* from, std::uint8_t* to, const ShiftPat
     }
 }
 
-}  // namespace
+// A BinaryFile seen as MapStore is: reads and writes at an offset.
+class FileAt {
+public:
+    explicit FileAt(BinaryFile& file) : file(file) {}
+    std::size_t Read(std::uint64_t offset, void* buffer, std::size_t count) {
+        file.Seek(static_cast<std::int64_t>(offset));
+        return file.Read(buffer, count);
+    }
+    void Write(std::uint64_t offset, const void* buffer, std::size_t count) {
+        file.Seek(static_cast<std::int64_t>(offset));
+        file.Write(buffer, count);
+    }
 
-void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& settings) {
-    const MapCopyRange range = ClipMapCopy(settings);
+private:
+    BinaryFile& file;
+};
+
+// rightToLeft: the destination block columns are done from the last to the
+// first. Each destination block column is written after the source block
+// columns it needs have been read, and a source block column is held from its
+// read while it is still needed; so when source and destination are one map
+// and the destination lies right of the source, going right to left means no
+// source block column is read after it was written (left to right likewise
+// when it lies left, or in the same columns).
+template <class Source, class Dest>
+void CopySpans(Source& source, const MapGeometry& sourceGeometry, Dest& dest,
+               const MapGeometry& destGeometry, const CopySettings& settings, bool rightToLeft) {
+    const MapCopyRange range = ClipMapCopy(settings, destGeometry);
     if (range.IsEmpty()) {
         return;
     }
@@ -135,23 +163,26 @@ void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& sett
     const bool blocksAligned = toSourceX % kBlockSize == 0 && toSourceY % kBlockSize == 0;
     const ShiftPattern pattern = MakeShiftPattern(settings.offZ);
 
-    SourceColumns sourceColumns(source, firstSourceBlockRow, range.lastY / kBlockSize);
+    SourceColumns<Source> sourceColumns(source, sourceGeometry, firstSourceBlockRow,
+                                        range.lastY / kBlockSize);
     std::vector<std::uint8_t> span;
 
-    for (int blockColumn = firstDx / kBlockSize; blockColumn <= lastDx / kBlockSize;
-         ++blockColumn) {
+    const int firstBlockColumn = firstDx / kBlockSize;
+    const int lastBlockColumn = lastDx / kBlockSize;
+    for (int step = 0; step <= lastBlockColumn - firstBlockColumn; ++step) {
+        const int blockColumn = rightToLeft ? lastBlockColumn - step : firstBlockColumn + step;
         const int lowDx = std::max(firstDx, blockColumn * kBlockSize);
         const int highDx = std::min(lastDx, blockColumn * kBlockSize + kBlockSize - 1);
         // From the first cell to the last cell written in this block column:
         // writing the span back never lengthens the file past a cell that is
         // copied, and the bytes in between that lie past the old end read back
         // as zeros, as a gap in the file does.
-        const std::int64_t spanStart = CellOffset(lowDx, firstDy);
-        const std::int64_t spanEnd = std::int64_t{CellOffset(highDx, lastDy)} + kMapCellBytes;
+        const std::int64_t spanStart = CellOffset(destGeometry, lowDx, firstDy);
+        const std::int64_t spanEnd = CellOffset(destGeometry, highDx, lastDy) + kMapCellBytes;
         const auto spanBytes = static_cast<std::size_t>(spanEnd - spanStart);
         span.resize(spanBytes);
-        dest.Seek(spanStart);
-        const std::size_t got = dest.Read(span.data(), spanBytes);
+        const std::size_t got =
+            dest.Read(static_cast<std::uint64_t>(spanStart), span.data(), spanBytes);
         std::memset(span.data() + got, 0, spanBytes - got);
         // span[OffsetInColumn(dx, dy, firstDestBlockRow) - spanOrigin] is cell (dx, dy).
         const std::size_t spanOrigin = OffsetInColumn(lowDx, firstDy, firstDestBlockRow);
@@ -200,9 +231,21 @@ void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& sett
             }
         }
 
-        dest.Seek(spanStart);
-        dest.Write(span.data(), spanBytes);
+        dest.Write(static_cast<std::uint64_t>(spanStart), span.data(), spanBytes);
     }
+}
+
+}  // namespace
+
+void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& settings) {
+    FileAt from(source);
+    FileAt to(dest);
+    CopySpans(from, kClassicGeometry, to, kClassicGeometry, settings, false);
+}
+
+void CopyMapStoreSpans(MapStore& source, MapStore& dest, const CopySettings& settings) {
+    const bool rightToLeft = &source == &dest && settings.offX > settings.minX;
+    CopySpans(source, source.Geometry(), dest, dest.Geometry(), settings, rightToLeft);
 }
 
 }  // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clientfiles/binary_file.h"
+#include "clientfiles/map_store.h"
 #include "operations/copy_settings.h"
 
 namespace kestrel {
@@ -23,5 +24,12 @@ namespace kestrel {
 // Throws FileException when a seek, read or write fails; the block columns
 // written before stay written, nothing is rolled back.
 void CopyMapSpans(BinaryFile& source, BinaryFile& dest, const CopySettings& settings);
+
+// The same between maps of any size and container, each read and written in
+// its own geometry (the clipping follows dest's). source and dest may be the
+// same store: the copy then comes out as if the whole rectangle had been read
+// before anything was written, however the two overlap. A .uop destination
+// must hold every cell written (FileException past its end).
+void CopyMapStoreSpans(MapStore& source, MapStore& dest, const CopySettings& settings);
 
 }  // namespace kestrel

@@ -18,6 +18,17 @@ BinaryFile* OperationRun::Open(const std::string& path, BinaryFile::Mode mode) {
     return &file;
 }
 
+MapStore* OperationRun::OpenMap(const std::string& path, const MapStoreOptions& options) {
+    MapStore& map = maps.at(mapsOpened);
+    if (!map.Open(path, options)) {
+        failedPath = path;
+        failedError = map.File().OpenError();
+        return nullptr;
+    }
+    ++mapsOpened;
+    return &map;
+}
+
 OperationOutcome OperationRun::Done() {
     return End({OperationStatus::Done, std::string(), std::string()});
 }
@@ -32,6 +43,9 @@ OperationOutcome OperationRun::CannotOpen(std::string message) {
 }
 
 OperationOutcome OperationRun::End(OperationOutcome outcome) {
+    for (std::size_t at = 0; at < mapsOpened; ++at) {
+        maps[at].Close();
+    }
     for (std::size_t at = 0; at < opened; ++at) {
         files[at].Close();
     }

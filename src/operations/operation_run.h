@@ -4,6 +4,7 @@
 #include <string>
 
 #include "clientfiles/binary_file.h"
+#include "clientfiles/map_store.h"
 #include "operations/operation_outcome.h"
 #include "operations/user_interface.h"
 
@@ -32,6 +33,13 @@ public:
     // file, or null when it cannot be opened; CannotOpen then reports that.
     BinaryFile* Open(const std::string& path, BinaryFile::Mode mode);
 
+    // Opens the map at path (either container) as the next of at most
+    // kMaxMaps maps, which are closed before the files. Returns the map, or
+    // null when it cannot be opened; CannotOpen then reports that. Throws
+    // ClientFileError as MapStore::Open does.
+    static constexpr std::size_t kMaxMaps = 2;
+    MapStore* OpenMap(const std::string& path, const MapStoreOptions& options);
+
     OperationOutcome Done();
     // Ends with message: the input cannot be used.
     OperationOutcome Refuse(std::string message);
@@ -48,6 +56,8 @@ private:
     BusyIndicator busy;
     std::array<BinaryFile, kMaxFiles> files;
     std::size_t opened = 0;
+    std::array<MapStore, kMaxMaps> maps;
+    std::size_t mapsOpened = 0;
     std::string failedPath;
     int failedError = 0;
 };

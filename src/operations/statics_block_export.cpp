@@ -155,11 +155,17 @@ private:
 
 void ExportStaticsByBlock(BinaryFile& index, BinaryFile& data, BinaryFile& items,
                           const CopySettings& settings) {
+    ExportStaticsByBlockIn(index, data, items, settings, kClassicGeometry);
+}
+
+void ExportStaticsByBlockIn(BinaryFile& index, BinaryFile& data, BinaryFile& items,
+                            const CopySettings& settings, const MapGeometry& geometry) {
     const StaticsBlockRange blocks = VisitedBlocks(settings);
     if (blocks.IsEmpty()) {
         return;
     }
-    StaticIndexBands entries(index, blocks.firstBx, blocks.lastBx, blocks.firstBy, blocks.lastBy);
+    StaticIndexBands entries(index, blocks.firstBx, blocks.lastBx, blocks.firstBy, blocks.lastBy,
+                             geometry);
     BlockRecords records(data, static_cast<std::size_t>(blocks.lastBx - blocks.firstBx + 1));
     ItemScriptBuffer script(items, ItemScriptBuffer::kDefaultCapacity, settings.firstSerial);
     std::uint32_t itemNumber = 0;

@@ -20,6 +20,9 @@ namespace kestrel {
 // Throws FileException when a seek, read or write fails. When a seek or read
 // fails, the sections found before it are written out before the exception
 // leaves; when a write fails, what reached the file stays there.
+void ExportStaticsByBlockIn(BinaryFile& index, BinaryFile& data, BinaryFile& items,
+                            const CopySettings& settings, const MapGeometry& geometry);
+// The same for statics of a 6144 x 4096 map.
 void ExportStaticsByBlock(BinaryFile& index, BinaryFile& data, BinaryFile& items,
                           const CopySettings& settings);
 

@@ -36,8 +36,10 @@ StaticsBlockRange VisitedBlocks(const CopySettings& settings);
 // Checks that the index holds an entry for every visited block and that every
 // entry's records lie inside the data file. Returns the message for the first
 // fault, or nothing. Throws FileException when a read fails.
+// geometry: the map size the statics are laid out for.
 std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data,
-                                             const CopySettings& settings);
+                                             const CopySettings& settings,
+                                             const MapGeometry& geometry = kClassicGeometry);
 
 // Writes every static item standing inside the rectangle of settings, moved by
 // offX, offY and offZ (without clipping), as a world-item section of a new
@@ -49,6 +51,11 @@ std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data
 // busy indicator has ended; the items script is left as it was). Throws
 // FileException when a seek, read, write or close fails; sections written
 // before stay written.
+// The map size of the statics that settings name: settings.sourceSize, else
+// the size told by the index's length, else by the source map's, else
+// 6144 x 4096. Reads without locking; never throws.
+MapGeometry StaticsGeometry(const CopySettings& settings);
+
 OperationOutcome ExportStatics(const CopySettings& settings, UserInterface& ui);
 
 }  // namespace kestrel

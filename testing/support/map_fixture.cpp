@@ -1,5 +1,7 @@
 #include "support/map_fixture.h"
 
+#include <utility>
+
 namespace kestrel::test {
 
 Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
@@ -18,15 +20,26 @@ std::uint64_t MapCellPosition(int x, int y) {
 }
 
 Bytes ExpectedMapCopy(const Bytes& source, Bytes dest, const CopySettings& settings) {
+    return ExpectedMapCopy(source, {6144, 4096}, std::move(dest), {6144, 4096}, settings);
+}
+
+std::uint64_t MapCellPosition(MapSize size, int x, int y) {
+    const std::uint64_t block =
+        std::uint64_t(x / 8) * std::uint64_t(size.height / 8) + std::uint64_t(y / 8);
+    return block * 196 + 4 + std::uint64_t((x % 8) + (y % 8) * 8) * 3;
+}
+
+Bytes ExpectedMapCopy(const Bytes& source, MapSize sourceSize, Bytes dest, MapSize destSize,
+                      const CopySettings& settings) {
     for (int y = settings.minY; y <= settings.maxY; ++y) {
         for (int x = settings.minX; x <= settings.maxX; ++x) {
             const int toX = settings.offX + x - settings.minX;
             const int toY = settings.offY + y - settings.minY;
-            if (toX >= 6144 || toY >= 4096) {
+            if (toX >= destSize.width || toY >= destSize.height) {
                 continue;
             }
-            const auto from = static_cast<std::size_t>(MapCellPosition(x, y));
-            const auto to = static_cast<std::size_t>(MapCellPosition(toX, toY));
+            const auto from = static_cast<std::size_t>(MapCellPosition(sourceSize, x, y));
+            const auto to = static_cast<std::size_t>(MapCellPosition(destSize, toX, toY));
             if (dest.size() < to + 3) {
                 dest.resize(to + 3, 0);
             }

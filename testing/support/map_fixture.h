@@ -23,4 +23,19 @@ std::uint64_t MapCellPosition(int x, int y);
 // destination grows to end with the last cell written past its end.
 Bytes ExpectedMapCopy(const Bytes& source, Bytes dest, const CopySettings& settings);
 
+// A map's size for the expectation below: cell columns and rows.
+struct MapSize {
+    int width;
+    int height;
+};
+
+// The byte position of cell (x, y) of a map of size: block columns of
+// height / 8 blocks.
+std::uint64_t MapCellPosition(MapSize size, int x, int y);
+
+// The same expectation between maps of any sizes: source cells read in the
+// source's layout, written in the destination's, clipped at its edges.
+Bytes ExpectedMapCopy(const Bytes& source, MapSize sourceSize, Bytes dest, MapSize destSize,
+                      const CopySettings& settings);
+
 }  // namespace kestrel::test

@@ -79,7 +79,7 @@ TEST_F(MapRegionCopyTest, RectanglesLandMovedWithTheirAltitudesShifted) {
         {"a shift of -256 neither", 1, 2, 1, 2, 12, 12, -256, kWhole},
         {"rows below the map are left out", 0, 3, 0, 5, 0, 4094, 0, kWhole},
         {"an empty destination grows", 4, 13, 2, 11, 7, 20, 0, 0},
-        {"a short destination grows", 0, 9, 0, 9, 9, 9, 1, 1000},
+        {"a short destination grows", 0, 9, 0, 9, 9, 9, 1, 5 * 196},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.what);
@@ -164,15 +164,43 @@ TEST_F(MapRegionCopyTest, AnEmptyRectangleOpensBothFilesAndWritesNothing) {
     EXPECT_EQ(ui.events, (Events{"begin", "end", "begin", "end"}));
 }
 
-TEST_F(MapRegionCopyTest, TheDefaultPathsNameOneFileSoTheDestinationCannotBeOpened) {
-    settings.destMapPath = settings.sourceMapPath;
-    const OperationOutcome outcome = CopyMapRegion(settings, ui);
-    EXPECT_EQ(ui.events,
-              (Events{"begin", "end", "message: Error: cannot open destination map0.mul!"}));
-    // The source holds the file: the lock is what refuses it.
-    EXPECT_EQ(outcome.status, OperationStatus::FileError);
-    EXPECT_EQ(ui.details, (Events{settings.destMapPath + ": Resource temporarily unavailable"}));
-    EXPECT_EQ(ReadBytes(settings.sourceMapPath), source);
+// One file as source and destination, by the same path or another one, is a
+// move: the result is that of reading the whole rectangle before writing, in
+// whichever direction the rectangles overlap.
+TEST_F(MapRegionCopyTest, OneFileAsSourceAndDestinationMovesTheRectangleWithinIt) {
+    const struct {
+        const char* what;
+        int minX, minY, offX, offY;
+    } cases[] = {
+        {"right and down", 2, 3, 13, 12}, {"left and up", 11, 14, 1, 5},
+        {"right and up", 1, 20, 9, 6},    {"left and down", 11, 2, 1, 9},
+        {"right by blocks", 0, 0, 8, 0},  {"down only", 5, 5, 5, 9},
+    };
+    // Four block columns, so that the rectangle spans more than two of them.
+    source = PatternBytes(4 * kMapBlockColumnBytes, 3);
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        WriteBytes(settings.sourceMapPath, source);
+        // The same path, a symbolic link, another spelling of the path.
+        settings.destMapPath =
+            row.what[0] == 'r' ? settings.sourceMapPath : dir.File("./source-map0.mul");
+        if (row.what[0] == 'l') {
+            std::filesystem::remove(dir.File("link.mul"));
+            std::filesystem::create_symlink(settings.sourceMapPath, dir.File("link.mul"));
+            settings.destMapPath = dir.File("link.mul");
+        }
+        settings.minX = row.minX;
+        settings.maxX = row.minX + 20;
+        settings.minY = row.minY;
+        settings.maxY = row.minY + 17;
+        settings.offX = row.offX;
+        settings.offY = row.offY;
+        settings.offZ = -3;
+        ui.events.clear();
+        EXPECT_EQ(CopyMapRegion(settings, ui).status, OperationStatus::Done);
+        EXPECT_EQ(ui.events, (Events{"begin", "end"}));
+        EXPECT_EQ(ReadBytes(settings.sourceMapPath), ExpectedMapCopy(source, source, settings));
+    }
 }
 
 TEST_F(MapRegionCopyTest, AMissingSourceIsReportedBeforeTheDestinationIsTried) {
@@ -198,7 +226,7 @@ TEST_F(MapRegionCopyTest, ASourceThatLacksCellsOfTheRectangleIsRefusedBeforeAnyW
     settings.minX = 0;
     settings.maxX = 9;  // reaches into the second block column
     settings.maxY = 0;
-    source.resize(static_cast<std::size_t>(CellOffset(9, 0)) + 2);
+    source.resize(kMapBlockColumnBytes);  // whole blocks, but one block column only
     WriteBytes(settings.sourceMapPath, source);
     const OperationOutcome outcome = CopyMapRegion(settings, ui);
     EXPECT_EQ(ui.events, (Events{"begin", "end",
@@ -208,8 +236,8 @@ TEST_F(MapRegionCopyTest, ASourceThatLacksCellsOfTheRectangleIsRefusedBeforeAnyW
     EXPECT_EQ(ui.details, (Events{""}));
     ExpectUntouched();
 
-    // One byte more holds the last cell, and the copy goes ahead.
-    source.push_back(0x55);
+    // One block more holds the last cell, and the copy goes ahead.
+    source.resize(source.size() + kMapBlockBytes, 0x55);
     WriteBytes(settings.sourceMapPath, source);
     ui.events.clear();
     CopyMapRegion(settings, ui);
