@@ -320,7 +320,7 @@ void MainDialog::AddPathHelpers() {
         const bool source = folder.source;
         connect(button, &QPushButton::clicked, this,
                 [this, source] { RunCommand(this, [this, source] { ChooseFolder(source); }); });
-        views->AddToHeader(button);
+        views->AddToFooter(button);
     }
 }
 

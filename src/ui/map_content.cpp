@@ -1,6 +1,7 @@
 #include "ui/map_content.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "clientfiles/file_bytes.h"
 #include "clientfiles/file_exception.h"
@@ -49,6 +50,10 @@ std::shared_ptr<const LoadedMap> LoadMap(const std::string& mapPath, const std::
                                          const std::string& dataPath) {
     auto loaded = std::make_shared<LoadedMap>();
     loaded->path = mapPath;
+    // MapStore holds the file under a lock while it reads; two views reading
+    // the same map (a copy within one map) take turns instead of one failing.
+    static std::mutex reading;
+    const std::lock_guard<std::mutex> turn(reading);
     MapStore store;
     if (!store.Open(mapPath)) {
         // MapStore only says that the file could not be opened; reading it

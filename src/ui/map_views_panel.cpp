@@ -48,6 +48,7 @@ MapViewsPanel::MapViewsPanel(QWidget* parent) : QWidget(parent) {
     tabs->addTab(QStringLiteral("Destination af&ter copy"));
     tabs->addTab(QStringLiteral("Side &by side"));
     tabs->setDrawBase(false);
+    tabs->setUsesScrollButtons(false);
     header->addWidget(tabs);
     header->addStretch();
     layout->addLayout(header);
@@ -63,7 +64,9 @@ MapViewsPanel::MapViewsPanel(QWidget* parent) : QWidget(parent) {
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("mapStatusLine"));
     status->setTextFormat(Qt::PlainText);
-    layout->addWidget(status);
+    footer = new QHBoxLayout;
+    footer->addWidget(status, 1);
+    layout->addLayout(footer);
 
     sourceView->SetContent(nullptr, QStringLiteral("No map file given."));
     destView->SetContent(nullptr, QStringLiteral("No map file given."));
@@ -97,8 +100,8 @@ MapViewsPanel::~MapViewsPanel() {
     previewWatcher.waitForFinished();
 }
 
-void MapViewsPanel::AddToHeader(QWidget* control) {
-    header->addWidget(control);
+void MapViewsPanel::AddToFooter(QWidget* control) {
+    footer->addWidget(control);
 }
 
 bool MapViewsPanel::Busy() const {

@@ -52,8 +52,9 @@ public:
     QTabBar* Tabs() const { return tabs; }
     // The line that tells the cell under the pointer.
     QLabel* StatusLine() const { return status; }
-    // Adds a control at the end of the row above the views.
-    void AddToHeader(QWidget* control);
+    // Adds a control at the end of the row below the views, after the
+    // status line.
+    void AddToFooter(QWidget* control);
     // Whether a map is still being read or drawn.
     bool Busy() const;
 
@@ -75,6 +76,7 @@ private:
     QTabBar* tabs = nullptr;
     QLabel* status = nullptr;
     QBoxLayout* header = nullptr;
+    QBoxLayout* footer = nullptr;
 
     std::string sourceMapPath, sourceIndexPath, sourceDataPath, destMapPath;
     bool sourceSet = false;
