@@ -25,6 +25,8 @@
 #include "operations/copy_settings.h"
 #include "operations/map_region_copy.h"
 #include "operations/map_span_copy.h"
+#include "operations/sample_world.h"
+#include "clientfiles/file_detection.h"
 #include "oracles/map_cell_copy.h"
 
 extern char** environ;
@@ -36,6 +38,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kCpRatioTarget = 1.5;
 constexpr double kPeakMemoryTargetMiB = 64.0;
+constexpr double kUopRatioTarget = 1.2;
 constexpr double kSpeedupTarget = 100.0;
 
 struct Run {
@@ -273,6 +276,41 @@ int Main(int argc, char** argv) {
     Remove(spanDest);
     Remove(destMap);
 
+    // 5. A whole 7168 x 4096 facet into and out of a .uop, against the same
+    // copy between .mul files; and what telling a .uop's size costs.
+    const std::string mulDir = directory + "/facet-mul";
+    const std::string uopDir = directory + "/facet-uop";
+    std::filesystem::create_directories(mulDir);
+    std::filesystem::create_directories(uopDir);
+    SampleWorldOptions facet;
+    facet.seed = 20240612;
+    facet.geometry = {7168, 4096};
+    WriteSampleWorld(mulDir, facet);
+    facet.uop = true;
+    WriteSampleWorld(uopDir, facet);
+    const std::string facetMul = mulDir + "/map0.mul";
+    const std::string facetInto = mulDir + "/into-map0.mul";
+    const std::string facetUop = uopDir + "/map0LegacyMUL.uop";
+    std::filesystem::copy_file(facetMul, facetInto);
+    Spawn({"sync"});
+    const auto facetCopy = [&](const std::string& from, const std::string& to) {
+        return std::vector<std::string>{cli,       "copy-map", "--source-map", from, "--dest-map",
+                                        to,        "--max-x",  "7167",         "--max-y", "4095",
+                                        "--off-z", "7"};
+    };
+    Timings mulToMul;
+    Timings mulToUop;
+    Timings uopToMul;
+    Series detection;
+    for (int run = 0; run < runs; ++run) {
+        mulToMul.Measure(facetCopy(facetMul, facetInto), facetInto);
+        mulToUop.Measure(facetCopy(facetMul, facetUop), facetUop);
+        uopToMul.Measure(facetCopy(facetUop, facetInto), facetInto);
+        detection.seconds.push_back(TimeInProcess([&] { DetectMap(facetUop); }));
+    }
+    std::filesystem::remove_all(mulDir);
+    std::filesystem::remove_all(uopDir);
+
     const double mapRatio = copyMap.pageCache.Median() / cpOfMap.pageCache.Median();
     const double staticsRatio = copyStatics.pageCache.Median() / cpOfItems.pageCache.Median();
     const double speedup = cellByCell.Median() / spans.Median();
@@ -294,6 +332,18 @@ int Main(int argc, char** argv) {
     std::printf("%-46s %6.1f MiB %26s < %.0f MiB: %s\n", "   peak RSS of copy-statics",
                 copyStatics.pageCache.peakMiB, "", kPeakMemoryTargetMiB,
                 Verdict(copyStatics.pageCache.peakMiB < kPeakMemoryTargetMiB));
+    const double intoUop = mulToUop.pageCache.Median() / mulToMul.pageCache.Median();
+    const double outOfUop = uopToMul.pageCache.Median() / mulToMul.pageCache.Median();
+    std::printf("%-46s %8.3fs %8.3fs %6.2fx  <= %.1fx: %s\n",
+                "5. 7168 x 4096 facet .mul -> .uop vs .mul", mulToUop.pageCache.Median(),
+                mulToMul.pageCache.Median(), intoUop, kUopRatioTarget,
+                Verdict(intoUop <= kUopRatioTarget));
+    std::printf("%-46s %8.3fs %8.3fs %6.2fx  <= %.1fx: %s\n",
+                "   7168 x 4096 facet .uop -> .mul vs .mul", uopToMul.pageCache.Median(),
+                mulToMul.pageCache.Median(), outOfUop, kUopRatioTarget,
+                Verdict(outOfUop <= kUopRatioTarget));
+    std::printf("%-46s %8.5fs (reading its table; the copy takes %.3fs)\n",
+                "   telling the .uop's size", detection.Median(), mulToUop.pageCache.Median());
     std::printf("\nuntil the output is on the disk (run + sync of the output file; no target):\n");
     std::printf("%-46s %8.3fs %8.3fs %6.2fx\n", "1. copy-map vs cp", copyMap.toDisk.Median(),
                 cpOfMap.toDisk.Median(), copyMap.toDisk.Median() / cpOfMap.toDisk.Median());

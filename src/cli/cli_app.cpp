@@ -231,20 +231,31 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
 
     // Values are taken in the exchange order, so the first rejection reported
     // is the one the dialog would report for the same texts.
+    // The paths come first in the exchange order; the ranges of the numbers
+    // follow the sizes of the maps they name.
     CopySettings settings;
+    settings.sourceSize = sizes.sourceSize;
+    settings.destSize = sizes.destSize;
+    FieldRanges ranges = ClassicFieldRanges();
     for (const SettingsField field : kExchangeOrder) {
         const std::optional<std::string>& text = given[static_cast<std::size_t>(field)];
+        if (field == SettingsField::MaxX) {
+            std::optional<MapGeometry> source = DetectedSourceSize(settings);
+            if (command.run != CopyMapRegion) {
+                source = StaticsGeometry(settings);
+            }
+            ranges = FieldRangesFor(source, DetectedDestSize(settings));
+        }
         if (!text) {
             continue;
         }
-        if (const std::optional<std::string> rejection = StoreField(settings, field, *text)) {
+        if (const std::optional<std::string> rejection =
+                StoreField(settings, field, *text, ranges)) {
             err << kProgram << ": " << DescriptionOf(field).option << ": " << *rejection << '\n';
             return kExitUsage;
         }
     }
 
-    settings.sourceSize = sizes.sourceSize;
-    settings.destSize = sizes.destSize;
     if (!SizesAreKnown(command, settings, err)) {
         return kExitOperationFailed;
     }

@@ -1,5 +1,7 @@
 #include "operations/settings_exchange.h"
 
+#include "clientfiles/file_detection.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -76,9 +78,75 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
+FieldRanges ClassicFieldRanges() {
+    FieldRanges ranges{};
+    for (const FieldDescription& row : kSettingsFields) {
+        ranges[static_cast<std::size_t>(row.field)] = row.range;
+    }
+    return ranges;
+}
+
+FieldRanges FieldRangesFor(const std::optional<MapGeometry>& source,
+                           const std::optional<MapGeometry>& dest) {
+    FieldRanges ranges = ClassicFieldRanges();
+    const auto set = [&](SettingsField field, int last) {
+        ranges[static_cast<std::size_t>(field)] = {0, last};
+    };
+    if (source) {
+        set(SettingsField::MinX, source->width - 1);
+        set(SettingsField::MaxX, source->width - 1);
+        set(SettingsField::MinY, source->height - 1);
+        set(SettingsField::MaxY, source->height - 1);
+    }
+    if (dest) {
+        set(SettingsField::OffX, dest->width - 1);
+        set(SettingsField::OffY, dest->height - 1);
+    }
+    return ranges;
+}
+
+namespace {
+
+std::optional<MapGeometry> KnownSize(const FileDetection& detection) {
+    if (detection.match == SizeMatch::Known) {
+        return detection.geometry;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<MapGeometry> DetectedSourceSize(const CopySettings& settings) {
+    if (settings.sourceSize) {
+        return settings.sourceSize;
+    }
+    try {
+        return KnownSize(DetectMap(settings.sourceMapPath));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<MapGeometry> DetectedDestSize(const CopySettings& settings) {
+    if (settings.destSize) {
+        return settings.destSize;
+    }
+    try {
+        return KnownSize(DetectMap(settings.destMapPath));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<std::string> StoreField(CopySettings& settings, SettingsField field,
                                       std::string_view text) {
+    return StoreField(settings, field, text, ClassicFieldRanges());
+}
+
+std::optional<std::string> StoreField(CopySettings& settings, SettingsField field,
+                                      std::string_view text, const FieldRanges& ranges) {
     const FieldDescription& description = DescriptionOf(field);
+    const IntegerRange range = ranges[static_cast<std::size_t>(field)];
     if (description.path != nullptr) {
         (settings.*description.path).assign(text);
         return std::nullopt;
@@ -88,8 +156,8 @@ std::optional<std::string> StoreField(CopySettings& settings, SettingsField fiel
         return std::string(kIntegerSyntaxMessage);
     }
     settings.*description.number = *value;
-    if (*value < description.range.minimum || *value > description.range.maximum) {
-        return IntegerRangeMessage(description.range);
+    if (*value < range.minimum || *value > range.maximum) {
+        return IntegerRangeMessage(range);
     }
     return std::nullopt;
 }

@@ -140,6 +140,32 @@ std::optional<std::int32_t> ParseInteger(std::string_view text);
 std::optional<std::string> StoreField(CopySettings& settings, SettingsField field,
                                       std::string_view text);
 
+// The accepted range of every integer field, indexed by SettingsField (paths:
+// {0, 0}).
+using FieldRanges = std::array<IntegerRange, kFieldCount>;
+
+// The ranges of the table, those of 6144 x 4096 maps.
+FieldRanges ClassicFieldRanges();
+
+// The ranges for maps of the sizes given: the source rectangle's columns and
+// rows follow source (0..width-1, 0..height-1), the corner's follow dest; a
+// size not given (a file missing or of no known size) keeps the table's
+// ranges. Off Z keeps its range.
+FieldRanges FieldRangesFor(const std::optional<MapGeometry>& source,
+                           const std::optional<MapGeometry>& dest);
+
+// The sizes that decide the ranges, told from the files that settings name:
+// the source map's (for statics: the index's, else the map's) and the
+// destination map's; settings.sourceSize/destSize win. A file missing, of no
+// known size, or whose length fits two facets gives nothing. Reads without
+// locking; never throws.
+std::optional<MapGeometry> DetectedSourceSize(const CopySettings& settings);
+std::optional<MapGeometry> DetectedDestSize(const CopySettings& settings);
+
+// StoreField with the given ranges instead of the table's.
+std::optional<std::string> StoreField(CopySettings& settings, SettingsField field,
+                                      std::string_view text, const FieldRanges& ranges);
+
 // The text a field shows: a path unchanged, a number in plain decimal.
 std::string FieldText(const CopySettings& settings, SettingsField field);
 

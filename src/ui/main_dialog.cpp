@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "clientfiles/file_detection.h"
 #include "operations/map_region_copy.h"
 #include "operations/statics_export.h"
 #include "ui/about_dialog.h"
@@ -22,6 +23,7 @@
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
 #include "ui/map_views_panel.h"
+#include "ui/map_size_question.h"
 #include "ui/message_box.h"
 #include "ui/path_fields.h"
 #include "ui/qt_user_interface.h"
@@ -163,12 +165,48 @@ void MainDialog::ShowSettings() {
     }
 }
 
-bool MainDialog::TakeSettings() {
+bool MainDialog::AskAmbiguousSizes(bool forStatics) {
+    const auto ask = [this](const std::string& path, std::optional<MapGeometry>& size,
+                            bool statics) {
+        FileDetection detection;
+        try {
+            detection = statics ? DetectStaticsIndex(path) : DetectMap(path);
+        } catch (const std::exception&) {
+            return true;  // the operation reports a file it cannot read
+        }
+        if (detection.match != SizeMatch::Ambiguous) {
+            return true;
+        }
+        size = AskMalasOrTerMur(this, QString::fromLocal8Bit(path));
+        return size.has_value();
+    };
+    if (forStatics) {
+        return ask(settings.staticsIndexPath, settings.sourceSize, true);
+    }
+    return ask(settings.sourceMapPath, settings.sourceSize, false) &&
+           ask(settings.destMapPath, settings.destSize, false);
+}
+
+bool MainDialog::TakeSettings(bool forStatics) {
+    // The sizes are told afresh from the files named at each press.
+    settings.sourceSize.reset();
+    settings.destSize.reset();
+    FieldRanges ranges = ClassicFieldRanges();
     for (const SettingsField field : kExchangeOrder) {
         QLineEdit* edit = Edit(field);
+        if (field == SettingsField::MaxX) {
+            // The paths are taken: the ranges follow the maps they name.
+            if (!AskAmbiguousSizes(forStatics)) {
+                return false;
+            }
+            ranges = FieldRangesFor(
+                forStatics ? std::optional(StaticsGeometry(settings)) : DetectedSourceSize(settings),
+                DetectedDestSize(settings));
+        }
         const QByteArray text = edit->text().toLocal8Bit();
-        const std::optional<std::string> rejection = StoreField(
-            settings, field, std::string_view(text.constData(), std::size_t(text.size())));
+        const std::optional<std::string> rejection =
+            StoreField(settings, field, std::string_view(text.constData(), std::size_t(text.size())),
+                       ranges);
         if (rejection) {
             ShowMessageBox(QString::fromLocal8Bit(*rejection), QMessageBox::Warning, this);
             edit->setFocus(Qt::OtherFocusReason);
@@ -210,7 +248,7 @@ void MainDialog::CopyMap() {
 }
 
 void MainDialog::CopyStatics() {
-    if (!TakeSettings()) {
+    if (!TakeSettings(true)) {
         return;
     }
     QtUserInterface ui(this);

@@ -80,7 +80,11 @@ private:
     // The fields into settings, in exchange order. The first rejected value is
     // reported, its field takes the focus with its text selected, and false
     // is returned.
-    bool TakeSettings();
+    // forStatics: the source size is that of the statics named.
+    bool TakeSettings(bool forStatics = false);
+    // Asks for the size of a map whose length fits two facets; false when
+    // the user cancels.
+    bool AskAmbiguousSizes(bool forStatics);
     // Connects a button to what it does; a failure that leaves action is
     // reported and the dialog goes on.
     void ConnectButton(int id, void (MainDialog::*action)());
