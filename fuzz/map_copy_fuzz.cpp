@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     settings.offZ = static_cast<int>(TakeU16(input, size, 13) % 513) - 256;
     const std::size_t sourceSize = std::min<std::size_t>(TakeU16(input, size, 15), size - kHeader);
     Bytes source(input + kHeader, input + kHeader + sourceSize);
-    const Bytes dest(input + kHeader + sourceSize, input + size);
+    Bytes dest(input + kHeader + sourceSize, input + size);
     if ((flags & 4) != 0 && !source.empty()) {
         const std::size_t length =
             (std::size_t{input[1]} * 1181 + std::size_t{input[2]} * 7) % (3 * 100352);
@@ -129,6 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         }
         source.swap(tiled);
     }
+
+    // Map files are whole 196-byte blocks (other lengths are refused as no
+    // map before anything is read); the rule below is for those.
+    source.resize(source.size() - source.size() % 196);
+    dest.resize(dest.size() - dest.size() % 196);
 
     // The copy as stated: rows top to bottom, cells left to right, skipping
     // what lands right of or below the map.

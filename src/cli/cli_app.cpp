@@ -5,8 +5,10 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/copy_preview_command.h"
 #include "cli/info_command.h"
 #include "cli/make_sample_command.h"
+#include "cli/render_command.h"
 #include "clientfiles/client_file_error.h"
 #include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
@@ -62,8 +64,8 @@ struct Command {
     int (*runOwn)(const std::vector<std::string>&, std::ostream&, std::ostream&) = nullptr;
 };
 
-const std::array<Command, 4>& Commands() {
-    static const std::array<Command, 4> commands = {{
+const std::array<Command, 5>& Commands() {
+    static const std::array<Command, 5> commands = {{
         {"copy-map", "copy a rectangle of land cells from one map file into another",
          CopyMapRegion, nullptr},
         {"copy-statics", "export the static items of a rectangle as a world-item script",
@@ -72,6 +74,7 @@ const std::array<Command, 4>& Commands() {
          RunMakeSample},
         {"info", "tell what each client file is: map or statics, container, size, facet",
          nullptr, RunInfo},
+        {"render", "draw a map file as a PNG picture", nullptr, RunRender},
     }};
     return commands;
 }
@@ -169,6 +172,10 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
         line.resize(26, ' ');
         out << line << option.help << '\n';
     }
+    if (command.name == "copy-map") {
+        out << "  --preview FILE.png      draw the destination as the copy would leave it into\n"
+            << "                          FILE.png instead of copying; no map is written\n";
+    }
     out << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when the operation reports an error,\n"
         << "2 for a bad command line or a rejected value.\n";
@@ -183,6 +190,7 @@ int UsageError(std::ostream& err, const std::string& problem) {
 int RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out,
                std::ostream& err) {
     std::array<std::optional<std::string>, kFieldCount> given;
+    std::optional<std::string> preview;  // copy-map --preview FILE.png
     CopySettings sizes;
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
@@ -192,6 +200,16 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
+        if (command.name == "copy-map" && name == "--preview") {
+            if (equals != std::string::npos) {
+                preview = argument.substr(equals + 1);
+            } else if (at + 1 < arguments.size()) {
+                preview = arguments[++at];
+            } else {
+                return UsageError(err, "option --preview needs a value");
+            }
+            continue;
+        }
         const SizeOption* sizeOption = FindSizeOption(name);
         if (sizeOption != nullptr &&
             (command.run == CopyMapRegion || sizeOption->size == &CopySettings::sourceSize)) {
@@ -260,6 +278,9 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         return kExitOperationFailed;
     }
 
+    if (preview) {
+        return RunCopyPreview(settings, *preview, out, err);
+    }
     TerminalUserInterface ui(err);
     try {
         const OperationOutcome outcome = command.run(settings, ui);

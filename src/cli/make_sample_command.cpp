@@ -12,6 +12,9 @@
 #include "cli/cli_app.h"
 #include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
+#include "clientfiles/file_bytes.h"
+#include "clientfiles/radar_colors.h"
+#include "operations/sample_radar_colors.h"
 #include "operations/sample_world.h"
 
 namespace kestrel {
@@ -170,10 +173,29 @@ int RunMakeSample(const std::vector<std::string>& arguments, std::ostream& out, 
                 }
             }
         }
+        // The radar colours are the same for every sample, so samples of
+        // several facets share one file; any other radarcol.mul is kept
+        // unless --force.
+        const std::filesystem::path radarPath = root / kRadarColorsName;
+        bool writeRadar = true;
+        if (std::filesystem::exists(std::filesystem::symlink_status(radarPath))) {
+            const bool same = std::filesystem::is_regular_file(radarPath) &&
+                              ReadFileBytes(radarPath.string()) == SampleRadarColorBytes();
+            if (same) {
+                writeRadar = false;
+            } else if (!force) {
+                return Failure(err,
+                               radarPath.string() + " already exists; add --force to replace it");
+            }
+        }
         const SampleWorldSummary summary = WriteSampleWorld(root, options);
+        if (writeRadar) {
+            WriteSampleRadarColors(root);
+        }
         out << "Wrote a sample world (seed " << options.seed << ") to " << root.string() << ": "
             << names.map << ", " << names.staticsIndex << ", " << names.staticsData << " with "
-            << summary.staticItems << " static items.\n";
+            << summary.staticItems << " static items.\n"
+            << "Wrote " << kRadarColorsName << ", the radar colours of its tiles.\n";
     } catch (const SampleWorldError& failure) {
         return Failure(err, failure.what());
     } catch (const FileException& failure) {

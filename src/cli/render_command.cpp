@@ -11,7 +11,10 @@
 
 #include "cli/cli_app.h"
 #include "clientfiles/file_bytes.h"
+#include "clientfiles/client_file_error.h"
+#include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
+#include "clientfiles/map_bytes.h"
 #include "clientfiles/map_cells.h"
 #include "clientfiles/map_file.h"
 #include "clientfiles/radar_colors.h"
@@ -34,7 +37,7 @@ void PrintHelp(std::ostream& out) {
         << "when statics are given; slopes are shaded. Zoomed out, a pixel summarises its\n"
         << "cells so that thin roads and rivers stay visible.\n\n"
         << "Options (the value as the next argument or after '='):\n"
-        << "  --map FILE              map file to draw (.mul); its size tells the facet\n"
+        << "  --map FILE              map file to draw (.mul or .uop); its size tells the facet\n"
         << "  --statics-index FILE    statics index to draw the statics of, with\n"
         << "  --statics-data FILE     the statics data\n"
         << "  --radarcol FILE         radar colours (default: radarcol.mul beside the map,\n"
@@ -86,30 +89,11 @@ struct Options {
     std::optional<std::pair<int, int>> size;
 };
 
-// The geometry a map file of byteCount bytes has: the facet of exactly that
-// size, else the classic layout.
-MapGeometry GeometryOfSize(std::uint64_t byteCount, bool& known) {
-    known = true;
-    const auto bytesOf = [](MapGeometry geometry) {
-        return static_cast<std::uint64_t>(geometry.BlockCount()) * kMapBlockBytes;
-    };
-    if (byteCount == bytesOf(kClassicGeometry)) {
-        return kClassicGeometry;
-    }
-    for (const Facet& facet : kFacets) {
-        if (byteCount == bytesOf(facet.geometry)) {
-            return facet.geometry;
-        }
-    }
-    known = false;
-    return kClassicGeometry;
-}
-
 // Reads one file whole; a failure is reported as what the file is for.
-std::optional<std::vector<std::uint8_t>> Load(const std::string& path, const char* role,
+std::optional<LargeVector<std::uint8_t>> Load(const std::string& path, const char* role,
                                               std::ostream& err) {
     try {
-        return ReadFileBytes(path);
+        return ReadLargeFileBytes(path);
     } catch (const FileException& failure) {
         Failure(err, std::string("cannot read the ") + role + ": " + failure.what());
     }
@@ -204,17 +188,20 @@ int RunRender(const std::vector<std::string>& arguments, std::ostream& out, std:
     }
 
     try {
-        const std::optional<std::vector<std::uint8_t>> mapBytes =
-            Load(options.map, "map", err);
-        if (!mapBytes) {
-            return kExitOperationFailed;
+        MapBytes map;
+        try {
+            map = ReadMapBytes(options.map);
+        } catch (const FileException& failure) {
+            return Failure(err, std::string("cannot read the map: ") + failure.what());
+        } catch (const ClientFileError& failure) {
+            return Failure(err, std::string("cannot read the map: ") + failure.what());
         }
+        const LargeVector<std::uint8_t>* mapBytes = &map.bytes;
         if (mapBytes->empty()) {
             return Failure(err, "the map " + options.map + " is empty");
         }
-        bool knownSize = true;
-        const MapGeometry geometry = GeometryOfSize(mapBytes->size(), knownSize);
-        if (!knownSize) {
+        const MapGeometry geometry = map.detection.geometry;
+        if (map.detection.match != SizeMatch::Known) {
             err << kProgram << ": render: note: " << options.map << " has "
                 << mapBytes->size() << " bytes, the size of no known facet; drawn as "
                 << geometry.width << " x " << geometry.height
@@ -252,8 +239,8 @@ int RunRender(const std::vector<std::string>& arguments, std::ostream& out, std:
         }
         const CellRect rect{minX, minY, maxX - minX + 1, maxY - minY + 1};
 
-        std::optional<std::vector<std::uint8_t>> indexBytes;
-        std::optional<std::vector<std::uint8_t>> dataBytes;
+        std::optional<LargeVector<std::uint8_t>> indexBytes;
+        std::optional<LargeVector<std::uint8_t>> dataBytes;
         if (!options.staticsIndex.empty()) {
             indexBytes = Load(options.staticsIndex, "statics index", err);
             if (!indexBytes) {
@@ -274,7 +261,7 @@ int RunRender(const std::vector<std::string>& arguments, std::ostream& out, std:
         }
         std::optional<MapColors> colors;
         if (!radarPath.empty()) {
-            const std::optional<std::vector<std::uint8_t>> radarBytes =
+            const std::optional<LargeVector<std::uint8_t>> radarBytes =
                 Load(radarPath, "radar colours", err);
             if (!radarBytes) {
                 return kExitOperationFailed;

@@ -26,9 +26,8 @@ struct Descriptor {
     }
 };
 
-}  // namespace
-
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+template <typename Bytes>
+Bytes ReadWhole(const std::string& path) {
     Descriptor file;
     file.value = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file.value < 0) {
@@ -43,7 +42,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     }
     // One byte more than the file, so that the read that meets its end needs
     // no growth.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size) + 1);
+    Bytes bytes(static_cast<std::size_t>(status.st_size) + 1);
     std::size_t filled = 0;
     while (true) {
         if (filled == bytes.size()) {
@@ -64,6 +63,16 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     }
     bytes.resize(filled);
     return bytes;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    return ReadWhole<std::vector<std::uint8_t>>(path);
+}
+
+LargeVector<std::uint8_t> ReadLargeFileBytes(const std::string& path) {
+    return ReadWhole<LargeVector<std::uint8_t>>(path);
 }
 
 }  // namespace kestrel

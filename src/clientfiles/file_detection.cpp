@@ -196,6 +196,15 @@ FileDetection DetectMap(ByteSource& source, const std::string& path) {
 }
 
 FileDetection DetectMap(const std::string& path) {
+    // Only a regular file is read: opening a pipe to read would wait for a
+    // writer, and a device tells no size.
+    std::error_code notRegular;
+    if (!std::filesystem::is_regular_file(path, notRegular)) {
+        FileDetection detection;
+        detection.match = IsMissing(path) ? SizeMatch::Missing : SizeMatch::Unknown;
+        detection.mapNumber = MapNumberFromFileName(path);
+        return detection;
+    }
     ReadOnlyFileSource source(path);
     if (!source.IsOpen() || IsMissing(path)) {
         FileDetection detection;

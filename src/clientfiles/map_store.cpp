@@ -58,7 +58,9 @@ bool MapStore::Open(const std::string& path, const MapStoreOptions& options) {
         entries.clear();
         written.clear();
         prefixes.clear();
-        if (HasUopMagic(source)) {
+        // A file of no length (a pipe or device too) is no .uop: reading it
+        // could wait forever.
+        if (file.Length() >= sizeof(kUopMagic) && HasUopMagic(source)) {
             const UopTable table = UopTable::Read(source, file.FullPath());
             UopMapEntries map = FindUopMapEntries(table, named, file.FullPath());
             container = MapContainer::Uop;

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "clientfiles/large_buffer.h"
 #include "clientfiles/radar_colors.h"
 
 namespace kestrel {
@@ -22,16 +23,26 @@ struct ImageView {
     Argb At(int x, int y) const { return pixels[y * stride + x]; }
 };
 
-// An image that owns its pixels, rows stored one after the other.
+// An image that owns its pixels, rows stored one after the other (in large
+// pages when it is large, see LargeBufferAllocator).
 struct MapImage {
     int width = 0;
     int height = 0;
-    std::vector<Argb> pixels;
+    LargeVector<Argb> pixels;
 
     MapImage() = default;
     MapImage(int width, int height, Argb fill = 0xFF000000u)
         : width(width), height(height),
           pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {}
+
+    // An image whose pixels are left unset, for one about to be painted whole.
+    static MapImage Unfilled(int width, int height) {
+        MapImage image;
+        image.width = width;
+        image.height = height;
+        image.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        return image;
+    }
 
     Argb At(int x, int y) const { return pixels[Index(x, y)]; }
     Argb& At(int x, int y) { return pixels[Index(x, y)]; }
@@ -63,7 +74,11 @@ inline constexpr int kSummarySpread = 20;
 // from the mean of its context, the window and its eight neighbours (the
 // first such pixel on a tie): a road, river or wall one pixel wide is rare in
 // the context and so keeps its own colour at every zoom, while the window
-// that holds it is half road. scale must be positive.
+// that holds it is half road. That colour is taken only when at least
+// max(3, two thirds of the context's shorter side) pixels of the context lie
+// within kSummarySpread of it, as they do along a line; scattered outliers (single
+// rocks or trees on open ground) leave the window in its mean colour
+// instead. scale must be positive.
 void ResampleImage(ImageView source, double originX, double originY, double scale, int width,
                    int height, Argb* out, std::ptrdiff_t outStride, Argb background);
 

@@ -1,28 +1,12 @@
 #include "operations/map_overview.h"
 
 #include <algorithm>
-#include <thread>
+
+#include "operations/split_rows.h"
 
 namespace kestrel {
 
 namespace {
-
-// Rects with fewer cells than this are painted on the calling thread alone.
-constexpr std::int64_t kThreadedCells = 1 << 20;
-
-// Runs work(firstRow, endRow) over rows 0 .. rows - 1, in two halves on two
-// threads when the work is large enough to pay for the second one.
-template <typename Work>
-void SplitRows(int rows, std::int64_t cells, const Work& work) {
-    if (cells < kThreadedCells || rows < 2) {
-        work(0, rows);
-        return;
-    }
-    const int middle = rows / 2;
-    std::thread helper([&] { work(middle, rows); });
-    work(0, middle);
-    helper.join();
-}
 
 int Shrink(int size) {
     return (size + 1) / 2;
@@ -31,9 +15,10 @@ int Shrink(int size) {
 }  // namespace
 
 MapOverview::MapOverview(const MapPainter& painter) : geometry(painter.Geometry()) {
-    levels.emplace_back(geometry.width, geometry.height);
+    // Every pixel of every level is painted or summarised below.
+    levels.push_back(MapImage::Unfilled(geometry.width, geometry.height));
     while (levels.back().width > 1 || levels.back().height > 1) {
-        levels.emplace_back(Shrink(levels.back().width), Shrink(levels.back().height));
+        levels.push_back(MapImage::Unfilled(Shrink(levels.back().width), Shrink(levels.back().height)));
     }
     Repaint(painter, WholeMap(geometry));
 }
@@ -86,8 +71,18 @@ void MapOverview::Fetch(double originX, double originY, double cellsPerPixel, in
         ++level;
         levelScale *= 2;
     }
-    ResampleImage(Level(level), originX / levelScale, originY / levelScale,
-                  cellsPerPixel / levelScale, width, height, out, stride, background);
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const ImageView source = Level(level);
+    const double scale = cellsPerPixel / levelScale;
+    const std::vector<SampleWindow> columns =
+        SampleWindows(originX / levelScale, scale, -1, width + 2, source.width);
+    SplitRows(height, std::int64_t{width} * height, [&](int firstRow, int endRow) {
+        const std::vector<SampleWindow> rows = SampleWindows(
+            originY / levelScale, scale, firstRow - 1, endRow - firstRow + 2, source.height);
+        ResampleWindows(source, columns, rows, out + firstRow * stride, stride, background);
+    });
 }
 
 }  // namespace kestrel

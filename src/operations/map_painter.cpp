@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "operations/split_rows.h"
+
 namespace kestrel {
 
 namespace {
@@ -99,46 +101,51 @@ MapImage MapPainter::Paint(CellRect rect, double cellsPerPixel, int width, int h
     const std::vector<SampleWindow> rows =
         SampleWindows(0, cellsPerPixel, -1, height + 2, rect.height);
     const auto drawn = [&rows](std::size_t py) { return rows[py + 1]; };
-    std::vector<Argb> strip;
-    std::vector<SampleWindow> stripRows;
-    for (std::size_t first = 0; first < static_cast<std::size_t>(height);) {
-        if (drawn(first).start >= drawn(first).end) {
-            break;  // past rect: the rest stays background
-        }
-        std::size_t last = first;
-        while (last + 1 < static_cast<std::size_t>(height) &&
-               drawn(last + 1).start < drawn(last + 1).end &&
-               drawn(last + 1).end - drawn(first).start <=
-                   std::max(kStripCellRows, drawn(first).end - drawn(first).start)) {
-            ++last;
-        }
-        // The strip's cells: its pixels' windows and the context rows around.
-        int stripTop = drawn(first).start;
-        int stripBottom = drawn(last).end;
-        for (std::size_t at = first; at <= last + 2; ++at) {
-            if (rows[at].start < rows[at].end) {
-                stripTop = std::min(stripTop, rows[at].start);
-                stripBottom = std::max(stripBottom, rows[at].end);
+    // Each half of the picture is painted through strips of its own.
+    const auto paintRows = [&](int firstRow, int endRow) {
+        std::vector<Argb> strip;
+        std::vector<SampleWindow> stripRows;
+        for (auto first = static_cast<std::size_t>(firstRow);
+             first < static_cast<std::size_t>(endRow);) {
+            if (drawn(first).start >= drawn(first).end) {
+                break;  // past rect: the rest stays background
             }
-        }
-        strip.resize(static_cast<std::size_t>(stripBottom - stripTop) *
-                     static_cast<std::size_t>(rect.width));
-        PaintCells({rect.x, rect.y + stripTop, rect.width, stripBottom - stripTop}, strip.data(),
-                   rect.width);
-        stripRows.assign(rows.begin() + static_cast<std::ptrdiff_t>(first),
-                         rows.begin() + static_cast<std::ptrdiff_t>(last + 3));
-        for (SampleWindow& row : stripRows) {
-            if (row.start < row.end) {
-                row.start -= stripTop;
-                row.end -= stripTop;
+            std::size_t last = first;
+            while (last + 1 < static_cast<std::size_t>(endRow) &&
+                   drawn(last + 1).start < drawn(last + 1).end &&
+                   drawn(last + 1).end - drawn(first).start <=
+                       std::max(kStripCellRows, drawn(first).end - drawn(first).start)) {
+                ++last;
             }
+            // The strip's cells: its pixels' windows and the context rows around.
+            int stripTop = drawn(first).start;
+            int stripBottom = drawn(last).end;
+            for (std::size_t at = first; at <= last + 2; ++at) {
+                if (rows[at].start < rows[at].end) {
+                    stripTop = std::min(stripTop, rows[at].start);
+                    stripBottom = std::max(stripBottom, rows[at].end);
+                }
+            }
+            strip.resize(static_cast<std::size_t>(stripBottom - stripTop) *
+                         static_cast<std::size_t>(rect.width));
+            PaintCells({rect.x, rect.y + stripTop, rect.width, stripBottom - stripTop},
+                       strip.data(), rect.width);
+            stripRows.assign(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                             rows.begin() + static_cast<std::ptrdiff_t>(last + 3));
+            for (SampleWindow& row : stripRows) {
+                if (row.start < row.end) {
+                    row.start -= stripTop;
+                    row.end -= stripTop;
+                }
+            }
+            const ImageView view{strip.data(), rect.width, stripBottom - stripTop, rect.width};
+            ResampleWindows(view, columns, stripRows,
+                            image.pixels.data() + static_cast<std::ptrdiff_t>(first) * width,
+                            width, background);
+            first = last + 1;
         }
-        const ImageView view{strip.data(), rect.width, stripBottom - stripTop, rect.width};
-        ResampleWindows(view, columns, stripRows,
-                        image.pixels.data() + static_cast<std::ptrdiff_t>(first) * width, width,
-                        background);
-        first = last + 1;
-    }
+    };
+    SplitRows(height, std::int64_t{rect.width} * rect.height, paintRows);
     return image;
 }
 

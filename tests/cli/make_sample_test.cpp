@@ -34,7 +34,9 @@ TEST(MakeSampleCommandTest, WritesAFullSizeWorldAndRefusesToOverwriteItWithoutFo
     EXPECT_EQ(std::filesystem::file_size(world + "/map0.mul"), 77070336u);
     EXPECT_EQ(std::filesystem::file_size(world + "/staidx0.mul"), 768u * 512u * 12u);
     EXPECT_GT(std::filesystem::file_size(world + "/statics0.mul"), 0u);
+    EXPECT_EQ(std::filesystem::file_size(world + "/radarcol.mul"), 0x8000u * 2u);
     EXPECT_NE(first.out.find("seed 1"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("radarcol.mul"), std::string::npos) << first.out;
 
     test::WriteText(world + "/statics0.mul", "keep");
     const CliRun again = RunKestrelCli({"make-sample", world, "--seed", "2"});
@@ -46,6 +48,24 @@ TEST(MakeSampleCommandTest, WritesAFullSizeWorldAndRefusesToOverwriteItWithoutFo
     const CliRun forced = RunKestrelCli({"make-sample", "--force", "--seed=2", world});
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_NE(test::ReadText(world + "/statics0.mul"), "keep");
+    EXPECT_EQ(std::filesystem::file_size(world + "/radarcol.mul"), 0x8000u * 2u);
+}
+
+TEST(MakeSampleCommandTest, AnotherRadarColoursFileStopsItWithoutForce) {
+    TempDir dir;
+    const std::string world = dir.File("world");
+    std::filesystem::create_directories(world);
+    test::WriteText(world + "/radarcol.mul", "keep");
+    const CliRun again = RunKestrelCli({"make-sample", world, "--size", "64x64"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("radarcol.mul already exists"), std::string::npos) << again.err;
+    EXPECT_EQ(test::ReadText(world + "/radarcol.mul"), "keep");
+    EXPECT_FALSE(std::filesystem::exists(world + "/map0.mul"));
+
+    const CliRun forced =
+        RunKestrelCli({"make-sample", world, "--size", "64x64", "--seed", "2", "--force"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(std::filesystem::file_size(world + "/radarcol.mul"), 0x8000u * 2u);
 }
 
 TEST(MakeSampleCommandTest, BadCommandLinesExitWithStatus2AndWriteNothing) {

@@ -29,6 +29,38 @@ RenderRun Render(std::vector<std::string> arguments) {
     return {status, out.str(), err.str()};
 }
 
+RenderRun Cli(const std::vector<std::string>& arguments) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunCli(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// The pixels of a PNG as 8-bit RGB, row after row; empty when it cannot be read.
+struct Picture {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+Picture ReadPicture(const std::string& path) {
+    Picture picture;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+        return picture;
+    }
+    image.format = PNG_FORMAT_RGB;
+    picture.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) == 0) {
+        png_image_free(&image);
+        return {};
+    }
+    picture.width = image.width;
+    picture.height = image.height;
+    return picture;
+}
+
 // A map of 2304 x 1600 cells (the size tells the facet), all zero bytes.
 std::string WriteSmallFacet(const TempDir& dir) {
     const std::string path = dir.File("map2.mul");
@@ -109,6 +141,79 @@ TEST(RenderCommandTest, ThePictureHasOnePixelPerScaleSquareOfTheRegion) {
         EXPECT_EQ(image.height, c.height);
         png_image_free(&image);
     }
+}
+
+TEST(RenderCommandTest, AUopMapIsDrawnLikeTheMulMapOfTheSameCells) {
+    TempDir dir;
+    ASSERT_EQ(Cli({"make-sample", dir.File("mul"), "--facet", "4"}).status, 0);
+    ASSERT_EQ(Cli({"make-sample", dir.File("uop"), "--facet", "4", "--uop"}).status, 0);
+    const std::string uopMap = dir.File("uop") + "/map4LegacyMUL.uop";
+    ASSERT_TRUE(std::filesystem::exists(uopMap));
+    std::vector<Picture> pictures;
+    for (const std::string& map : {dir.File("mul") + "/map4.mul", uopMap}) {
+        const RenderRun run = Cli({"render", "--map", map, "--out", dir.File("map.png")});
+        ASSERT_EQ(run.status, kExitSuccess) << run.err;
+        EXPECT_NE(run.out.find("radarcol.mul"), std::string::npos) << run.out;
+        pictures.push_back(ReadPicture(dir.File("map.png")));
+    }
+    for (const Picture& picture : pictures) {
+        EXPECT_EQ(picture.width, 1448u);
+        EXPECT_EQ(picture.height, 1448u);
+    }
+    EXPECT_TRUE(pictures[0].rgb == pictures[1].rgb);
+}
+
+// The preview is compared with the destination drawn after the real copy; the
+// rectangle is clipped at the map's right and bottom edges and its altitudes
+// wrap, so that each rule of the copy shows in the picture.
+TEST(CopyPreviewCommandTest, ThePreviewIsWhatTheRealCopyThenWritesAndNothingIsWritten) {
+    TempDir dir;
+    const std::string world = dir.File("world");
+    const std::string dest = dir.File("dest");
+    ASSERT_EQ(Cli({"make-sample", world}).status, 0);
+    std::filesystem::create_directories(dest);
+    std::filesystem::copy_file(world + "/map0.mul", dest + "/map0.mul");
+    std::filesystem::copy_file(world + "/radarcol.mul", dest + "/radarcol.mul");
+    const test::Bytes destBefore = test::ReadBytes(dest + "/map0.mul");
+
+    const std::vector<std::string> copy = {
+        "copy-map", "--source-map", world + "/map0.mul", "--dest-map", dest + "/map0.mul",
+        "--min-x",  "3000",         "--max-x",           "3700",       "--min-y",
+        "100",      "--max-y",      "900",               "--off-x",    "5800",
+        "--off-y",  "3700",         "--off-z",           "120"};
+    std::vector<std::string> preview = copy;
+    preview.insert(preview.end(), {"--preview", dir.File("preview.png")});
+    const RenderRun previewRun = Cli(preview);
+    ASSERT_EQ(previewRun.status, kExitSuccess) << previewRun.err;
+    EXPECT_EQ(test::ReadBytes(dest + "/map0.mul"), destBefore);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dest),
+                            std::filesystem::directory_iterator()),
+              2);
+
+    ASSERT_EQ(Cli({"render", "--map", dest + "/map0.mul", "--out", dir.File("before.png")}).status,
+              kExitSuccess);
+    const RenderRun copyRun = Cli(copy);
+    ASSERT_EQ(copyRun.status, kExitSuccess) << copyRun.err;
+    ASSERT_EQ(Cli({"render", "--map", dest + "/map0.mul", "--out", dir.File("after.png")}).status,
+              kExitSuccess);
+
+    const Picture previewPicture = ReadPicture(dir.File("preview.png"));
+    const Picture before = ReadPicture(dir.File("before.png"));
+    const Picture after = ReadPicture(dir.File("after.png"));
+    ASSERT_EQ(previewPicture.width, 6144u);
+    ASSERT_EQ(previewPicture.height, 4096u);
+    EXPECT_NE(before.rgb, after.rgb);  // the copy shows in the picture
+    EXPECT_TRUE(previewPicture.rgb == after.rgb);
+}
+
+TEST(CopyPreviewCommandTest, AMapThatCannotBeReadExitsWithOneAndWritesNoPicture) {
+    TempDir dir;
+    const RenderRun run = Cli({"copy-map", "--source-map", dir.File("missing.mul"), "--dest-map",
+                               dir.File("missing.mul"), "--preview", dir.File("p.png")});
+    EXPECT_EQ(run.status, kExitOperationFailed);
+    EXPECT_NE(run.err.find("source map"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("p.png")));
+    EXPECT_EQ(Cli({"copy-map", "--preview"}).status, kExitUsage);
 }
 
 }  // namespace

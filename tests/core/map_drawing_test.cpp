@@ -288,6 +288,35 @@ TEST(MapSummaryTest, ZoomedOutALineOneCellWideKeepsItsColourAtEveryScale) {
     }
 }
 
+TEST(MapSummaryTest, LoneCellsOfAnotherColourDoNotSpeckleAZoomedOutView) {
+    // One road cell in every 8 x 8 cells of grass, like single rocks or trees
+    // scattered over open ground.
+    constexpr MapGeometry geometry{128, 96};
+    MapBytes map(geometry, kGrass, 0);
+    for (int y = 3; y < geometry.height; y += 8) {
+        for (int x = 5 + y % 3; x < geometry.width; x += 8) {
+            map.Set(x, y, kRoad, 0);
+        }
+    }
+    const MulMapCells cells = map.Cells();
+    const MapColors colors(Radar({{kGrass, kGrass555}, {kRoad, kRoad555}}));
+    const MapPainter painter(cells, nullptr, colors);
+    const MapOverview overview(painter);
+    for (const double scale : {2.0, 4.0, 8.0}) {
+        const int width = static_cast<int>(geometry.width / scale);
+        const int height = static_cast<int>(geometry.height / scale);
+        const MapImage painted = painter.Paint(WholeMap(geometry), scale, width, height);
+        MapImage fetched(width, height);
+        overview.Fetch(0, 0, scale, width, height, fetched.pixels.data(), width);
+        for (const MapImage* image : std::initializer_list<const MapImage*>{&painted, &fetched}) {
+            for (const Argb pixel : image->pixels) {
+                ASSERT_NE(pixel, WidenRgb555(kRoad555))
+                    << (image == &painted ? "painted" : "fetched") << " at " << scale;
+            }
+        }
+    }
+}
+
 TEST(MapSummaryTest, GroundThatVariesLittleIsAveragedRatherThanSampled) {
     // Two shades of grass one unit apart, in a checkerboard.
     MapBytes map(kSmall, kGrass, 0);

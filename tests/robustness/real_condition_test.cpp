@@ -246,11 +246,6 @@ TEST_F(CliConditionTest, PathsThatCannotBeOpenedAreReportedAndChangeNothing) {
         {CopyMap(source, File("no such dir/map0.mul")), kCannotOpenDestMap, missing},
         {CopyMap(source, File("dangling.mul")), kCannotOpenDestMap, missing},
         {CopyMap(source, dest + "/"), kCannotOpenDestMap, notdir},
-        // One file in both roles, however it is reached.
-        {CopyMap(source, source), kCannotOpenDestMap, held},
-        {CopyMap(source, File("source-link.mul")), kCannotOpenDestMap, held},
-        {CopyMap(File("source-link.mul"), File("source-hard.mul")), kCannotOpenDestMap, held},
-        {CopyMap(source, File("a dir/../source.mul")), kCannotOpenDestMap, held},
         {CopyStatics(File("missing.mul"), data, items), kCannotOpenStaticsIndex, missing},
         {CopyStatics("", data, items), kCannotOpenStaticsIndex, missing},
         {CopyStatics(File("a dir"), data, items), kCannotOpenStaticsIndex, isdir},
@@ -385,7 +380,7 @@ TEST_F(CliConditionTest, AScriptThatOutgrowsTheFileSizeLimitKeepsWhatFitAndNames
 
 TEST_F(CliConditionTest, ADestinationMapThatOutgrowsTheFileSizeLimitKeepsTheCellsWritten) {
     const std::string growing = File("growing map0.mul");
-    const Bytes start = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const Bytes start(196, 9);  // one whole block
     WriteBytes(growing, start);
     CopySettings settings;
     settings.maxX = 7;

@@ -172,12 +172,6 @@ private slots:
             << ""
             << ""
             << "" << kCannotOpenSourceMap << "missing.mul" << missing;
-        QTest::newRow("destination is the source")
-            << map << "map0.mul"
-            << "map0.mul"
-            << ""
-            << ""
-            << "" << kCannotOpenDestMap << "map0.mul" << held;
         QTest::newRow("statics index missing")
             << statics << ""
             << ""
