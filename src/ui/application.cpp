@@ -1,5 +1,7 @@
 #include "ui/application.h"
 
+#include <csignal>
+
 #include <QApplication>
 
 #include "ui/context_help.h"
@@ -7,6 +9,11 @@
 #include "ui/main_dialog.h"
 
 namespace kestrel {
+
+void IgnoreFileSignals() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 int RunApplication() {
     ContextHelp help;

@@ -42,8 +42,11 @@ void ContextHelp::Install() {
 bool ContextHelp::ShowHelpFor(QWidget* focus) {
     QString section;
     QWidget* owner = nullptr;
+    // The search ends at the focus widget's window: a message box over the
+    // dialog is a window of its own, with no section, and F1 in it must not
+    // open the dialog's help behind it.
     for (QWidget* widget = focus; widget != nullptr && section.isEmpty();
-         widget = widget->parentWidget()) {
+         widget = widget->isWindow() ? nullptr : widget->parentWidget()) {
         section = widget->property(kHelpSectionProperty).toString();
         owner = widget;
     }

@@ -1,13 +1,18 @@
 #include "ui/main_dialog.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 
 #include "clientfiles/file_detection.h"
@@ -16,10 +21,14 @@
 #include "ui/about_dialog.h"
 #include "ui/context_help.h"
 #include "ui/dialog_template.h"
+#include "ui/dialog_units.h"
+#include "ui/map_views_panel.h"
 #include "ui/map_size_question.h"
 #include "ui/message_box.h"
+#include "ui/path_fields.h"
 #include "ui/qt_user_interface.h"
 #include "ui/undo_last_copy.h"
+#include "ui/remembered_fields.h"
 #include "ui/run_command.h"
 #include "ui/transplant_panel.h"
 
@@ -32,6 +41,22 @@ constexpr const char* kHelpPage = "help_index.html";
 
 constexpr int kDialogWidth = 315;
 constexpr int kDialogHeight = 151;
+
+// Room for the "..." buttons: the path fields' group boxes grow by it, and the
+// controls right of them move over by it.
+constexpr int kChooserRoomUnits = 16;
+constexpr int kGroupBoxRightUnits = 177;
+constexpr int kChooserXUnits = 174;
+constexpr int kChooserWidthUnits = 14;
+constexpr int kHelpButtonXUnits = 140;
+// The map views' margin, in dialog units, and their least size in pixels.
+constexpr int kViewsMarginUnits = 7;
+constexpr int kLeastViewsWidth = 320;
+constexpr int kOpeningViewsWidth = 640;
+constexpr int kOpeningHeight = 480;
+// Path fields wait this long after the last keystroke before the views read
+// the files they name.
+constexpr int kFilesSettleMs = 400;
 
 constexpr std::array<ControlTemplate, 33> kMainControls = {{
     {ControlKind::GroupBox, kNoControlId, "Source", 7, 7, 170, 57},
@@ -69,6 +94,18 @@ constexpr std::array<ControlTemplate, 33> kMainControls = {{
     {ControlKind::DefaultPushButton, MainDialog::kQuitButton, "&Quit", 253, 130, 50, 14},
 }};
 
+constexpr std::array<SettingsField, 5> kPathFields = {
+    SettingsField::StaticsIndexPath, SettingsField::StaticsDataPath, SettingsField::SourceMapPath,
+    SettingsField::ItemsPath, SettingsField::DestMapPath};
+constexpr std::array<SettingsField, 7> kNumberFields = {
+    SettingsField::MinX, SettingsField::MinY, SettingsField::MaxX, SettingsField::MaxY,
+    SettingsField::OffX, SettingsField::OffY, SettingsField::OffZ};
+
+std::string LocalText(const QLineEdit* edit) {
+    const QByteArray text = edit->text().toLocal8Bit();
+    return std::string(text.constData(), std::size_t(text.size()));
+}
+
 std::size_t IndexOf(SettingsField field) {
     return static_cast<std::size_t>(field);
 }
@@ -86,13 +123,19 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent), icon(KestrelIcon()) {
             }
         }
     }
+    ArrangeAroundTemplate(controls);
+    AddPathHelpers();
+    ConnectViews();
     ConnectButton(kQuitButton, &QDialog::reject);
     ConnectButton(kAboutButton, &MainDialog::ShowAbout);
     ConnectButton(kHelpButton, &MainDialog::ShowHelpPage);
     ConnectButton(kCopyMapButton, &MainDialog::CopyMap);
     ConnectButton(kCopyStaticsButton, &MainDialog::CopyStatics);
     // The transplant's controls follow the template's, below them.
-    transplantPanel = new TransplantPanel(*this);
+    transplantPanel = new TransplantPanel(*this, formSize.height(), formSize.width());
+    formSize.setHeight(formSize.height() + transplantPanel->height());
+    setMinimumSize(formSize.width() + kLeastViewsWidth, formSize.height());
+    resize(size().expandedTo(minimumSize()));
     connect(transplantPanel->TransplantButton(), &QPushButton::clicked, this,
             [this] { RunCommand(this, [this] { TransplantRegion(); }); });
     SetHelpSection(this, kMainDialogHelpSection);
@@ -106,6 +149,8 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent), icon(KestrelIcon()) {
     // Also reachable where no window manager takes Alt+F4 itself.
     addAction(close);
     connect(close, &QAction::triggered, this, &QDialog::close);
+    QAction* reset = windowMenu->addAction(QStringLiteral("&Reset Fields"));
+    connect(reset, &QAction::triggered, this, &MainDialog::ResetFields);
     auto* keyMenu = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(keyMenu, &QShortcut::activated, this,
             [this] { windowMenu->popup(mapToGlobal(QPoint(0, 0))); });
@@ -189,9 +234,19 @@ void MainDialog::ShowAbout() {
 
 void MainDialog::ShowHelpPage() {
     // The page is looked for in the current directory, wherever the program
-    // lives; whether the desktop can show it is not checked.
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromLatin1(kHelpPage))));
+    // lives; whether the desktop can show it is not checked. Without one, the
+    // installed guide is opened as F1 opens it.
+    const QString page = QDir::current().absoluteFilePath(QString::fromLatin1(kHelpPage));
+    if (QFileInfo(page).isFile()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+        return;
+    }
+    const QString guide = ManualPath(QCoreApplication::applicationDirPath());
+    QUrl url = QUrl::fromLocalFile(guide);
+    url.setFragment(QString::fromLatin1(kMainDialogHelpSection));
+    if (!QFileInfo(guide).isFile() || !QDesktopServices::openUrl(url)) {
+        ShowMessageBox(QString::fromLatin1(kHelpLaunchFailedMessage), QMessageBox::Warning, this);
+    }
 }
 
 void MainDialog::CopyMap() {
@@ -219,6 +274,13 @@ void MainDialog::TransplantRegion() {
 
 void MainDialog::PrepareFirstShow() {
     ShowSettings();
+    const auto remembered = RecallFields();
+    for (const FieldDescription& field : kSettingsFields) {
+        if (const auto& text = remembered[IndexOf(field.field)]) {
+            Edit(field.field)->setText(*text);
+        }
+    }
+    ShowFilesInViews();
     const QString aboutText = AboutMenuText();
     if (!aboutText.isEmpty()) {
         windowMenu->addSeparator();
@@ -246,6 +308,223 @@ void MainDialog::showEvent(QShowEvent* event) {
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     windowMenu->popup(event->globalPos());
     event->accept();
+}
+
+void MainDialog::ArrangeAroundTemplate(const std::vector<QWidget*>& controls) {
+    const DialogUnits units(font());
+    const int room = units.X(kChooserRoomUnits);
+    for (std::size_t i = 0; i < kMainControls.size(); ++i) {
+        const ControlTemplate& control = kMainControls[i];
+        QWidget* widget = controls[i];
+        if (control.x >= kGroupBoxRightUnits) {
+            widget->move(widget->x() + room, widget->y());
+        } else if (control.x == kHelpButtonXUnits) {
+            // Help stays in the middle of its row.
+            widget->move(widget->x() + room / 2, widget->y());
+        } else if (control.kind == ControlKind::GroupBox) {
+            widget->resize(widget->width() + room, widget->height());
+        }
+    }
+    formSize = units.Size(kDialogWidth + kChooserRoomUnits, kDialogHeight);
+    // The window may be resized now that the map views take the room; it
+    // offers minimise and maximise, which work for such a window.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setMinimumSize(formSize.width() + kLeastViewsWidth, formSize.height());
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setSizeGripEnabled(true);
+    QSize opening(formSize.width() + kOpeningViewsWidth, std::max(formSize.height(), kOpeningHeight));
+    if (const QScreen* shownOn = screen()) {
+        // On a small screen the views give up room first.
+        opening = opening.boundedTo(shownOn->availableSize() * 9 / 10).expandedTo(minimumSize());
+    }
+    resize(opening);
+}
+
+void MainDialog::AddPathHelpers() {
+    const DialogUnits units(font());
+    auto* drops = new FileDropFilter(this);
+    for (QLineEdit* edit : edits) {
+        edit->setValidator(new OneLineValidator(edit));
+        edit->installEventFilter(drops);
+    }
+    for (const SettingsField field : kPathFields) {
+        QLineEdit* edit = Edit(field);
+        auto* button = new QPushButton(QStringLiteral("..."), this);
+        button->setObjectName(QStringLiteral("choose%1").arg(DescriptionOf(field).controlId));
+        button->setToolTip(QStringLiteral("Choose the file"));
+        button->setAutoDefault(true);
+        button->setGeometry(units.X(kChooserXUnits), edit->y(), units.X(kChooserWidthUnits),
+                            edit->height());
+        connect(button, &QPushButton::clicked, this,
+                [this, field] { RunCommand(this, [this, field] { ChooseFile(field); }); });
+        chooseButtons[IndexOf(field)] = button;
+    }
+    views = new MapViewsPanel(this);
+    const struct {
+        const char* text;
+        const char* name;
+        bool source;
+    } folders[] = {{"Source &folder...", "sourceFolder", true},
+                   {"Destination fo&lder...", "destinationFolder", false}};
+    for (const auto& folder : folders) {
+        auto* button = new QPushButton(QString::fromLatin1(folder.text), views);
+        button->setObjectName(QString::fromLatin1(folder.name));
+        button->setAutoDefault(true);
+        button->setToolTip(QStringLiteral("Fill the fields from a client folder"));
+        const bool source = folder.source;
+        connect(button, &QPushButton::clicked, this,
+                [this, source] { RunCommand(this, [this, source] { ChooseFolder(source); }); });
+        views->AddToFooter(button);
+    }
+}
+
+void MainDialog::ConnectViews() {
+    filesChanged = new QTimer(this);
+    filesChanged->setSingleShot(true);
+    filesChanged->setInterval(kFilesSettleMs);
+    connect(filesChanged, &QTimer::timeout, this, &MainDialog::ShowFilesInViews);
+    for (const SettingsField field : kPathFields) {
+        connect(Edit(field), &QLineEdit::textChanged, filesChanged,
+                static_cast<void (QTimer::*)()>(&QTimer::start));
+    }
+    for (const SettingsField field : kNumberFields) {
+        connect(Edit(field), &QLineEdit::textChanged, this, &MainDialog::ShowPlacementInViews);
+    }
+    connect(views, &MapViewsPanel::RectangleChosen, this,
+            [this](int minX, int minY, int maxX, int maxY) {
+                SetNumberFields({{SettingsField::MinX, minX},
+                                 {SettingsField::MinY, minY},
+                                 {SettingsField::MaxX, maxX},
+                                 {SettingsField::MaxY, maxY}});
+            });
+    connect(views, &MapViewsPanel::OffsetChosen, this, [this](int offX, int offY) {
+        SetNumberFields({{SettingsField::OffX, offX}, {SettingsField::OffY, offY}});
+    });
+}
+
+QPushButton* MainDialog::ChooseButton(SettingsField field) const {
+    return chooseButtons[IndexOf(field)];
+}
+
+void MainDialog::ChooseFile(SettingsField field) {
+    QLineEdit* edit = Edit(field);
+    const bool written = field == SettingsField::ItemsPath || field == SettingsField::DestMapPath;
+    const QString filter =
+        field == SettingsField::ItemsPath
+            ? QStringLiteral("Item scripts (*.wsc);;All files (*)")
+            : QStringLiteral("Client files (*.mul *.MUL *.uop *.UOP);;All files (*)");
+    const QString caption = QStringLiteral("Choose the file");
+    const QString chosen =
+        written ? QFileDialog::getSaveFileName(this, caption, edit->text(), filter, nullptr,
+                                               QFileDialog::DontConfirmOverwrite)
+                : QFileDialog::getOpenFileName(this, caption, edit->text(), filter);
+    if (!chosen.isEmpty()) {
+        edit->setText(QDir::toNativeSeparators(chosen));
+    }
+}
+
+void MainDialog::ChooseFolder(bool source) {
+    const QString current = Edit(source ? SettingsField::SourceMapPath : SettingsField::DestMapPath)
+                                ->text();
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Choose the client folder"), QFileInfo(current).path());
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (source) {
+        FillSourceFromFolder(folder);
+    } else {
+        FillDestinationFromFolder(folder);
+    }
+}
+
+void MainDialog::FillSourceFromFolder(const QString& folder) {
+    const ClientFolderFiles files =
+        FindClientFiles(folder, FacetOfMapName(Edit(SettingsField::SourceMapPath)->text()));
+    if (files.map.isEmpty()) {
+        ShowMessageBox(QStringLiteral("No map file (mapN.mul or mapNLegacyMUL.uop) in %1.")
+                           .arg(QDir::toNativeSeparators(folder)),
+                       QMessageBox::Warning, this);
+        return;
+    }
+    Edit(SettingsField::SourceMapPath)->setText(files.map);
+    if (!files.staticsIndex.isEmpty()) {
+        Edit(SettingsField::StaticsIndexPath)->setText(files.staticsIndex);
+    }
+    if (!files.staticsData.isEmpty()) {
+        Edit(SettingsField::StaticsDataPath)->setText(files.staticsData);
+    }
+}
+
+void MainDialog::FillDestinationFromFolder(const QString& folder) {
+    const ClientFolderFiles files =
+        FindClientFiles(folder, FacetOfMapName(Edit(SettingsField::DestMapPath)->text()));
+    if (files.map.isEmpty()) {
+        ShowMessageBox(QStringLiteral("No map file (mapN.mul or mapNLegacyMUL.uop) in %1.")
+                           .arg(QDir::toNativeSeparators(folder)),
+                       QMessageBox::Warning, this);
+        return;
+    }
+    Edit(SettingsField::DestMapPath)->setText(files.map);
+}
+
+void MainDialog::ShowFilesInViews() {
+    filesChanged->stop();
+    views->SetSourceFiles(LocalText(Edit(SettingsField::SourceMapPath)),
+                          LocalText(Edit(SettingsField::StaticsIndexPath)),
+                          LocalText(Edit(SettingsField::StaticsDataPath)));
+    views->SetDestinationFile(LocalText(Edit(SettingsField::DestMapPath)));
+    ShowPlacementInViews();
+}
+
+void MainDialog::ShowPlacementInViews() {
+    if (settingNumbers) {
+        return;
+    }
+    // A field that does not hold a number in range keeps the value the
+    // views last had.
+    for (const SettingsField field : kNumberFields) {
+        CopySettings tried = viewsPlacement;
+        if (!StoreField(tried, field, LocalText(Edit(field)))) {
+            viewsPlacement = tried;
+        }
+    }
+    views->SetPlacement(viewsPlacement);
+}
+
+void MainDialog::SetNumberFields(std::initializer_list<std::pair<SettingsField, int>> values) {
+    settingNumbers = true;
+    for (const auto& [field, value] : values) {
+        const QString text = QString::number(value);
+        if (Edit(field)->text() != text) {
+            Edit(field)->setText(text);
+        }
+    }
+    settingNumbers = false;
+    ShowPlacementInViews();
+}
+
+void MainDialog::ResetFields() {
+    settings = CopySettings{};
+    ShowSettings();
+    ShowFilesInViews();
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event) {
+    const int margin = DialogUnits(font()).X(kViewsMarginUnits);
+    views->setGeometry(formSize.width(), margin, std::max(width() - formSize.width() - margin, 0),
+                       std::max(height() - 2 * margin, 0));
+    QDialog::resizeEvent(event);
+}
+
+void MainDialog::done(int result) {
+    FieldTexts texts;
+    for (const FieldDescription& field : kSettingsFields) {
+        texts[IndexOf(field.field)] = Edit(field.field)->text();
+    }
+    RememberFields(texts);
+    QDialog::done(result);
 }
 
 }  // namespace kestrel

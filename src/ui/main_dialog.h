@@ -1,6 +1,9 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include <QDialog>
 #include <QIcon>
@@ -12,10 +15,12 @@
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 
 namespace kestrel {
 
 class TransplantPanel;
+class MapViewsPanel;
 
 // The program's main window: the five paths, the rectangle and the offsets,
 // and the buttons that run the two operations, open the About box and the
@@ -38,8 +43,16 @@ public:
     QLineEdit* Edit(SettingsField field) const;
     QPushButton* Button(int id) const;
     TransplantPanel* Transplant() const { return transplantPanel; }
-    // The dialog's own window menu: Undo Last Copy, Close and About.
+    // The dialog's own window menu: Undo Last Copy, Close, Reset Fields and About.
     QMenu* WindowMenu() const { return windowMenu; }
+    // The map views beside the fields.
+    MapViewsPanel* Views() const { return views; }
+    // The "..." button beside a path field.
+    QPushButton* ChooseButton(SettingsField field) const;
+    // The source's three files (or the destination's map) from a client
+    // folder; a message says so when the folder holds no map.
+    void FillSourceFromFolder(const QString& folder);
+    void FillDestinationFromFolder(const QString& folder);
 
 public slots:
     void ShowAbout();
@@ -48,6 +61,8 @@ public slots:
     void CopyMap();
     void CopyStatics();
     void TransplantRegion();
+    // Puts the fields' defaults back.
+    void ResetFields();
 
 protected:
     // The window menu's text for the About box; none is added when empty.
@@ -55,6 +70,9 @@ protected:
 
     void showEvent(QShowEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // Remembers the fields whichever way the dialog closes.
+    void done(int result) override;
 
 private:
     // Runs once, before the dialog is first shown: fills the fields, ends the
@@ -73,6 +91,18 @@ private:
     // Connects a button to what it does; a failure that leaves action is
     // reported and the dialog goes on.
     void ConnectButton(int id, void (MainDialog::*action)());
+    // Makes room for the "..." buttons and the map views around the
+    // template's controls, which keep their order and relative places.
+    void ArrangeAroundTemplate(const std::vector<QWidget*>& controls);
+    void AddPathHelpers();
+    void ConnectViews();
+    void ChooseFile(SettingsField field);
+    void ChooseFolder(bool source);
+    // The views follow the fields' files and numbers.
+    void ShowFilesInViews();
+    void ShowPlacementInViews();
+    // The fields follow a drag in the views.
+    void SetNumberFields(std::initializer_list<std::pair<SettingsField, int>> values);
 
     CopySettings settings;
     QIcon icon;
@@ -80,6 +110,14 @@ private:
     QMenu* windowMenu = nullptr;
     TransplantPanel* transplantPanel = nullptr;
     bool prepared = false;
+    std::array<QPushButton*, kFieldCount> chooseButtons{};
+    MapViewsPanel* views = nullptr;
+    QTimer* filesChanged = nullptr;
+    QSize formSize;        // the template's controls with the "..." buttons
+    bool settingNumbers = false;
+    // The rectangle and offsets the views show: the fields' last accepted
+    // numbers.
+    CopySettings viewsPlacement;
 };
 
 }  // namespace kestrel

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QWidget>
 
 namespace kestrel {
@@ -39,6 +40,12 @@ void ShowMessageBox(const QString& text, QMessageBox::Icon icon, QWidget* owner,
         return;
     }
     QMessageBox box(icon, message.caption, text, QMessageBox::Ok, owner);
+    // The box wraps only rich text by itself; a long path would run past its
+    // edge, and the path's end is the part that tells which file is meant.
+    // Wrapped, a word longer than the line breaks anywhere.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        label->setWordWrap(true);
+    }
     box.setWindowModality(Qt::ApplicationModal);
     if (!details.isEmpty()) {
         box.setDetailedText(details);

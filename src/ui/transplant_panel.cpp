@@ -36,13 +36,11 @@ std::filesystem::path PathOf(const QString& text) {
 
 }  // namespace
 
-TransplantPanel::TransplantPanel(QWidget& dialog) : QWidget(&dialog) {
+TransplantPanel::TransplantPanel(QWidget& dialog, int top, int width) : QWidget(&dialog) {
     setObjectName(QStringLiteral("transplantPanel"));
     const DialogUnits units(dialog.font());
-    const int top = dialog.height();
     const QSize size = units.Size(kTemplateWidth, kHeightUnits);
-    setGeometry(0, top, dialog.width(), size.height());
-    dialog.setFixedSize(dialog.width(), top + size.height());
+    setGeometry(0, top, width, size.height());
 
     auto* box = new QGroupBox(QStringLiteral("Transplant into the destination"), this);
     box->setFocusPolicy(Qt::NoFocus);

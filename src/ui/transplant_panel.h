@@ -21,9 +21,9 @@ public:
     // The panel's height in the dialog units of the template it extends.
     static constexpr int kHeightUnits = 62;
 
-    // Places the panel at the bottom of dialog, which it makes taller by
-    // kHeightUnits; dialog's controls must exist already.
-    explicit TransplantPanel(QWidget& dialog);
+    // Places the panel in dialog below the form, top pixels from the top and
+    // width pixels wide; the dialog makes room for it.
+    TransplantPanel(QWidget& dialog, int top, int width);
 
     QLineEdit* IndexEdit() const { return indexEdit; }
     QLineEdit* DataEdit() const { return dataEdit; }

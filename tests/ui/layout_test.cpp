@@ -13,6 +13,8 @@
 #include "ui/dialog_units.h"
 #include "ui/main_dialog.h"
 #include "ui/transplant_panel.h"
+#include "ui/map_views_panel.h"
+#include "ui/remembered_fields.h"
 #include "ui_test_main.h"
 #include "ui_test_support.h"
 
@@ -68,6 +70,10 @@ class LayoutTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test opens the dialog with the defaults, whatever an earlier one
+    // left remembered.
+    void init() { ForgetFields(); }
+
     void dialogUnitsConvertEachEdgeWithTheFontMetrics_data() {
         QTest::addColumn<int>("charWidth");
         QTest::addColumn<int>("charHeight");
@@ -140,16 +146,23 @@ private slots:
             return QRect(widget->mapTo(&dialog, QPoint(0, 0)), widget->size());
         };
         QList<QWidget*> controls;
-        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
             controls.append(edit);
         }
-        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        for (QPushButton* button : dialog.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
             controls.append(button);
         }
+        // The template's 17 and a "..." button beside each of the five paths,
+        // then the transplant's controls and the map views.
+        QCOMPARE(controls.size(), 22);
         for (QRadioButton* radio : dialog.findChildren<QRadioButton*>()) {
             controls.append(radio);
         }
-        QCOMPARE(controls.size(), 17 + 5);
+        for (QLineEdit* edit : dialog.Transplant()->findChildren<QLineEdit*>()) {
+            controls.append(edit);
+        }
+        controls.append(dialog.Transplant()->TransplantButton());
+        controls.append(dialog.Views());
         const QRect inside = dialog.rect();
         for (QWidget* control : controls) {
             QVERIFY2(inside.contains(inDialog(control)), qPrintable(control->objectName()));
@@ -175,20 +188,38 @@ private slots:
         }
     }
 
-    void mainDialogHasTheTemplatesControlsAndFixedSize() {
+    void mainDialogHasTheTemplatesControlsAndGrowsIntoItsMapViews() {
         MainDialog dialog;
+        QVERIFY(ShowActive(dialog));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Kestrel"));
-        // The template, with the transplant's panel below it.
-        const QSize size =
+        // Resizable, so maximise is offered as well as minimise and close.
+        const QSize form =
             DialogUnits(dialog.font()).Size(315, 151 + TransplantPanel::kHeightUnits);
-        QCOMPARE(dialog.minimumSize(), size);
-        QCOMPARE(dialog.maximumSize(), size);
-        constexpr auto kTemplateOnly = Qt::FindDirectChildrenOnly;
-        QCOMPARE(dialog.findChildren<QGroupBox*>(QString(), kTemplateOnly).size(), 3);
-        QCOMPARE(dialog.findChildren<QLabel*>(QString(), kTemplateOnly).size(), 13);
-        QCOMPARE(dialog.findChildren<QLineEdit*>(QString(), kTemplateOnly).size(), 12);
+        QVERIFY(dialog.minimumSize().height() <= form.height());
+        QCOMPARE(dialog.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        const Qt::WindowFlags flags = dialog.windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::MSWindowsFixedSizeDialogHint));
+        // The map views take the room the window gains; the fields stay.
+        QWidget* views = dialog.Views();
+        const QRect quit = dialog.Button(MainDialog::kQuitButton)->geometry();
+        const QSize before = views->size();
+        dialog.resize(dialog.size() + QSize(200, 150));
+        QApplication::processEvents();
+        QCOMPARE(views->size(), before + QSize(200, 150));
+        QCOMPARE(dialog.Button(MainDialog::kQuitButton)->geometry(), quit);
+        QVERIFY(views->geometry().left() > quit.right());
+
+        QCOMPARE(dialog.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly).size(), 3);
+        QCOMPARE(dialog.findChildren<QLabel*>(Qt::FindDirectChildrenOnly).size(), 13);
+        QCOMPARE(dialog.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly).size(), 12);
         QStringList buttons;
-        for (QPushButton* button : dialog.findChildren<QPushButton*>(QString(), kTemplateOnly)) {
+        for (QPushButton* button : dialog.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+            if (button->text() == QLatin1String("...")) {
+                continue;
+            }
             buttons.append(button->text() +
                            (button->isDefault() ? QStringLiteral(" (default)") : QString()));
         }
@@ -219,13 +250,15 @@ private slots:
         MainDialog dialog;
         dialog.show();
         QCOMPARE(ActionTexts(*dialog.WindowMenu()),
-                 QStringList({"&Undo Last Copy", "-", "&Close", "-", "&About Kestrel..."}));
+                 QStringList({"&Undo Last Copy", "-", "&Close", "&Reset Fields", "-",
+                              "&About Kestrel..."}));
     }
 
     void windowMenuGetsNoAboutItemWhenItsTextIsEmpty() {
         AboutTextlessDialog dialog;
         dialog.show();
-        QCOMPARE(ActionTexts(*dialog.WindowMenu()), QStringList({"&Undo Last Copy", "-", "&Close"}));
+        QCOMPARE(ActionTexts(*dialog.WindowMenu()),
+                 QStringList({"&Undo Last Copy", "-", "&Close", "&Reset Fields"}));
     }
 
     void aboutBoxFollowsItsTemplate() {

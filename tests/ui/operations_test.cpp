@@ -18,6 +18,7 @@
 #include "operations/statics_export.h"
 #include "support/temp_dir.h"
 #include "ui/main_dialog.h"
+#include "ui/remembered_fields.h"
 #include "ui/message_box.h"
 #include "ui/qt_user_interface.h"
 #include "ui/run_command.h"
@@ -102,6 +103,10 @@ class OperationsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test opens the dialog with the defaults, whatever an earlier one
+    // left remembered.
+    void init() { ForgetFields(); }
+
     void busyCursorIsTheWaitCursorOverTheWholeApplication() {
         QtUserInterface ui(nullptr);
         ui.BeginBusy();

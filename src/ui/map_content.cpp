@@ -1,0 +1,123 @@
+#include "ui/map_content.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "clientfiles/file_bytes.h"
+#include "clientfiles/file_exception.h"
+#include "clientfiles/map_store.h"
+#include "clientfiles/radar_colors.h"
+
+namespace kestrel {
+
+namespace {
+
+std::unique_ptr<MapColors> ColorsBeside(const std::string& mapPath) {
+    const std::optional<std::filesystem::path> radar = FindRadarColorsBeside(mapPath);
+    if (radar) {
+        try {
+            const std::vector<std::uint8_t> bytes = ReadFileBytes(radar->string());
+            return std::make_unique<MapColors>(RadarColors(bytes));
+        } catch (const FileException&) {
+            // An unreadable radarcol.mul only costs the true colours.
+        }
+    }
+    return std::make_unique<MapColors>();
+}
+
+CellRect Union(CellRect a, CellRect b) {
+    if (a.IsEmpty()) {
+        return b;
+    }
+    if (b.IsEmpty()) {
+        return a;
+    }
+    const int left = std::min(a.x, b.x);
+    const int top = std::min(a.y, b.y);
+    const int right = std::max(a.x + a.width, b.x + b.width);
+    const int bottom = std::max(a.y + a.height, b.y + b.height);
+    return {left, top, right - left, bottom - top};
+}
+
+bool SamePlacement(const CopySettings& a, const CopySettings& b) {
+    return a.minX == b.minX && a.maxX == b.maxX && a.minY == b.minY && a.maxY == b.maxY &&
+           a.offX == b.offX && a.offY == b.offY && a.offZ == b.offZ;
+}
+
+}  // namespace
+
+std::shared_ptr<const LoadedMap> LoadMap(const std::string& mapPath, const std::string& indexPath,
+                                         const std::string& dataPath) {
+    auto loaded = std::make_shared<LoadedMap>();
+    loaded->path = mapPath;
+    // MapStore holds the file under a lock while it reads; two views reading
+    // the same map (a copy within one map) take turns instead of one failing.
+    static std::mutex reading;
+    const std::lock_guard<std::mutex> turn(reading);
+    MapStore store;
+    if (!store.Open(mapPath)) {
+        // MapStore only says that the file could not be opened; reading it
+        // without a lock tells why.
+        (void)ReadFileBytes(mapPath);
+        throw FileException(FileErrorCause::Generic, mapPath);
+    }
+    loaded->geometry = store.Geometry();
+    loaded->mapBytes.resize(static_cast<std::size_t>(store.Length()));
+    loaded->mapBytes.resize(store.Read(0, loaded->mapBytes.data(), loaded->mapBytes.size()));
+    store.Close();
+    if (!indexPath.empty() && !dataPath.empty()) {
+        loaded->indexBytes = ReadFileBytes(indexPath);
+        loaded->dataBytes = ReadFileBytes(dataPath);
+        loaded->statics = std::make_unique<MulStaticBlocks>(loaded->geometry, loaded->indexBytes,
+                                                            loaded->dataBytes);
+    }
+    loaded->colors = ColorsBeside(mapPath);
+    loaded->cells = std::make_unique<MulMapCells>(loaded->geometry, loaded->mapBytes);
+    return loaded;
+}
+
+MapContent::MapContent(std::shared_ptr<const LoadedMap> map) : map(std::move(map)) {
+    const MapPainter painter(*this->map->cells, this->map->statics.get(), *this->map->colors);
+    overview = std::make_unique<MapOverview>(painter);
+}
+
+MapContent::MapContent(std::shared_ptr<const LoadedMap> dest,
+                       std::shared_ptr<const LoadedMap> source, const CopySettings& settings)
+    : map(std::move(dest)), source(std::move(source)), settings(settings) {
+    preview = std::make_unique<CopyPreviewCells>(*map->cells, *this->source->cells, settings);
+    // The destination's statics are not among the fields, so its land is
+    // drawn alone.
+    const MapPainter painter(*preview, nullptr, *map->colors);
+    overview = std::make_unique<MapOverview>(painter);
+}
+
+MapCell MapContent::CellAt(int x, int y) const {
+    return preview ? preview->Cell(x, y) : map->cells->Cell(x, y);
+}
+
+CellRect MapContent::PastedRegion() const {
+    if (!preview || preview->LastColumn() < preview->FirstColumn() ||
+        preview->LastRow() < preview->FirstRow()) {
+        return {};
+    }
+    return {preview->FirstColumn(), preview->FirstRow(),
+            preview->LastColumn() - preview->FirstColumn() + 1,
+            preview->LastRow() - preview->FirstRow() + 1};
+}
+
+bool MapContent::Update(const CopySettings& newSettings) {
+    if (!preview || SamePlacement(settings, newSettings)) {
+        return false;
+    }
+    const CellRect before = PastedRegion();
+    settings = newSettings;
+    preview = std::make_unique<CopyPreviewCells>(*map->cells, *source->cells, settings);
+    const CellRect changed = Union(before, PastedRegion());
+    if (!changed.IsEmpty()) {
+        const MapPainter painter(*preview, nullptr, *map->colors);
+        overview->Repaint(painter, changed);
+    }
+    return true;
+}
+
+}  // namespace kestrel

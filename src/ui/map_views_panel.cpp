@@ -1,0 +1,251 @@
+#include "ui/map_views_panel.h"
+
+#include <exception>
+#include <new>
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QTabBar>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "ui/map_view.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr const char* kReading = "Reading the map...";
+
+// Reads (and draws) off the UI thread; a failure becomes the view's message.
+template <typename Work>
+MapViewsPanel::Drawn Attempt(Work work) {
+    MapViewsPanel::Drawn drawn;
+    try {
+        work(drawn);
+    } catch (const std::bad_alloc&) {
+        drawn = {};
+        drawn.error = QStringLiteral("Not enough memory to draw the map.");
+    } catch (const std::exception& failure) {
+        drawn = {};
+        drawn.error = QString::fromLocal8Bit(failure.what());
+    }
+    return drawn;
+}
+
+QString NoMapYet(const std::string& path) {
+    return path.empty() ? QStringLiteral("No map file given.") : QString::fromLatin1(kReading);
+}
+
+}  // namespace
+
+MapViewsPanel::MapViewsPanel(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    header = new QHBoxLayout;
+    tabs = new QTabBar(this);
+    tabs->setObjectName(QStringLiteral("mapViewTabs"));
+    tabs->addTab(QStringLiteral("S&ource map"));
+    tabs->addTab(QStringLiteral("Destination after cop&y"));
+    tabs->addTab(QStringLiteral("Side &by side"));
+    tabs->setDrawBase(false);
+    tabs->setUsesScrollButtons(false);
+    header->addWidget(tabs);
+    header->addStretch();
+    layout->addLayout(header);
+
+    auto* views = new QHBoxLayout;
+    sourceView = new MapView(MapView::Drag::Rectangle, this);
+    sourceView->setObjectName(QStringLiteral("sourceMapView"));
+    destView = new MapView(MapView::Drag::Move, this);
+    destView->setObjectName(QStringLiteral("destinationMapView"));
+    views->addWidget(sourceView);
+    views->addWidget(destView);
+    layout->addLayout(views, 1);
+    status = new QLabel(this);
+    status->setObjectName(QStringLiteral("mapStatusLine"));
+    status->setTextFormat(Qt::PlainText);
+    footer = new QHBoxLayout;
+    footer->addWidget(status, 1);
+    layout->addLayout(footer);
+
+    sourceView->SetContent(nullptr, QStringLiteral("No map file given."));
+    destView->SetContent(nullptr, QStringLiteral("No map file given."));
+    connect(tabs, &QTabBar::currentChanged, this, [this](int index) { Show(Shown(index)); });
+    Show(Shown::Source);
+
+    connect(sourceView, &MapView::RectangleChosen, this, [this](QRect cells) {
+        emit RectangleChosen(cells.left(), cells.top(), cells.right(), cells.bottom());
+    });
+    connect(destView, &MapView::OutlineMoved, this, [this](QPoint topLeft) {
+        // The outline is the clipped region; the offsets place the whole
+        // rectangle, whose first cells may have been clipped away.
+        const QRect pasted = destView->Outline();
+        const int clippedLeft = pasted.isEmpty() ? 0 : pasted.left() - settings.offX;
+        const int clippedTop = pasted.isEmpty() ? 0 : pasted.top() - settings.offY;
+        emit OffsetChosen(topLeft.x() - clippedLeft, topLeft.y() - clippedTop);
+    });
+    for (MapView* view : {sourceView, destView}) {
+        connect(view, &MapView::PointerMoved, status, &QLabel::setText);
+    }
+    connect(&sourceWatcher, &QFutureWatcher<Drawn>::finished, this, &MapViewsPanel::SourceDrawn);
+    connect(&destWatcher, &QFutureWatcher<Drawn>::finished, this,
+            &MapViewsPanel::DestinationRead);
+    connect(&previewWatcher, &QFutureWatcher<Drawn>::finished, this,
+            &MapViewsPanel::PreviewDrawn);
+}
+
+MapViewsPanel::~MapViewsPanel() {
+    sourceWatcher.waitForFinished();
+    destWatcher.waitForFinished();
+    previewWatcher.waitForFinished();
+}
+
+void MapViewsPanel::AddToFooter(QWidget* control) {
+    footer->addWidget(control);
+}
+
+bool MapViewsPanel::Busy() const {
+    return sourceWatcher.isRunning() || destWatcher.isRunning() || previewWatcher.isRunning() ||
+           previewAgain;
+}
+
+void MapViewsPanel::Show(Shown shown) {
+    if (tabs->currentIndex() != int(shown)) {
+        tabs->setCurrentIndex(int(shown));
+    }
+    sourceView->setVisible(shown != Shown::Destination);
+    destView->setVisible(shown != Shown::Source);
+}
+
+void MapViewsPanel::SetSourceFiles(const std::string& mapPath, const std::string& indexPath,
+                                   const std::string& dataPath) {
+    if (sourceSet && mapPath == sourceMapPath && indexPath == sourceIndexPath &&
+        dataPath == sourceDataPath) {
+        return;
+    }
+    sourceSet = true;
+    sourceMapPath = mapPath;
+    sourceIndexPath = indexPath;
+    sourceDataPath = dataPath;
+    sourceMap.reset();
+    sourceView->SetContent(nullptr, NoMapYet(mapPath));
+    if (mapPath.empty()) {
+        StartPreview();
+        return;
+    }
+    // A read still running cannot be stopped; the watcher follows the new
+    // one, and a result is taken only for the paths it was read from.
+    sourceWatcher.setFuture(QtConcurrent::run([mapPath, indexPath, dataPath] {
+        return Attempt([&](Drawn& drawn) {
+            drawn.map = LoadMap(mapPath, indexPath, dataPath);
+            drawn.content = std::make_shared<MapContent>(drawn.map);
+        });
+    }));
+}
+
+void MapViewsPanel::SetDestinationFile(const std::string& mapPath) {
+    if (destSet && mapPath == destMapPath) {
+        return;
+    }
+    destSet = true;
+    destMapPath = mapPath;
+    destMap.reset();
+    StartPreview();
+    if (mapPath.empty()) {
+        return;
+    }
+    destWatcher.setFuture(QtConcurrent::run([mapPath] {
+        return Attempt([&](Drawn& drawn) { drawn.map = LoadMap(mapPath); });
+    }));
+}
+
+void MapViewsPanel::SourceDrawn() {
+    const Drawn drawn = sourceWatcher.result();
+    if (!drawn.map) {
+        sourceView->SetContent(nullptr, drawn.error);
+        StartPreview();
+        return;
+    }
+    if (drawn.map->path != sourceMapPath) {
+        return;
+    }
+    sourceMap = drawn.map;
+    sourceView->SetContent(drawn.content);
+    ShowOutlines();
+    StartPreview();
+}
+
+void MapViewsPanel::DestinationRead() {
+    const Drawn drawn = destWatcher.result();
+    if (!drawn.map) {
+        destView->SetContent(nullptr, drawn.error);
+        return;
+    }
+    if (drawn.map->path != destMapPath) {
+        return;
+    }
+    destMap = drawn.map;
+    StartPreview();
+}
+
+void MapViewsPanel::StartPreview() {
+    preview.reset();
+    if (!sourceMap || !destMap) {
+        QString waiting = NoMapYet(destMapPath);
+        if (!destMapPath.empty() && destMap && !sourceMap) {
+            waiting = QStringLiteral("The preview needs the source map.");
+        }
+        destView->SetContent(nullptr, waiting);
+        ShowOutlines();
+        return;
+    }
+    if (previewWatcher.isRunning()) {
+        previewAgain = true;
+        return;
+    }
+    destView->SetContent(nullptr, QString::fromLatin1(kReading));
+    previewWatcher.setFuture(
+        QtConcurrent::run([dest = destMap, source = sourceMap, placement = settings] {
+            return Attempt([&](Drawn& drawn) {
+                drawn.map = dest;
+                drawn.content = std::make_shared<MapContent>(dest, source, placement);
+            });
+        }));
+}
+
+void MapViewsPanel::PreviewDrawn() {
+    const Drawn drawn = previewWatcher.result();
+    if (std::exchange(previewAgain, false)) {
+        StartPreview();
+        return;
+    }
+    if (!drawn.content) {
+        destView->SetContent(nullptr, drawn.error);
+        return;
+    }
+    preview = drawn.content;
+    preview->Update(settings);
+    destView->SetContent(preview);
+    ShowOutlines();
+}
+
+void MapViewsPanel::SetPlacement(const CopySettings& newSettings) {
+    settings = newSettings;
+    if (preview && preview->Update(settings)) {
+        destView->ContentChanged();
+    }
+    ShowOutlines();
+}
+
+void MapViewsPanel::ShowOutlines() {
+    sourceView->SetOutline(QRect(QPoint(settings.minX, settings.minY),
+                                 QPoint(settings.maxX, settings.maxY)));
+    if (preview) {
+        const CellRect pasted = preview->PastedRegion();
+        destView->SetOutline(QRect(pasted.x, pasted.y, pasted.width, pasted.height));
+    } else {
+        destView->SetOutline(QRect());
+    }
+}
+
+}  // namespace kestrel
