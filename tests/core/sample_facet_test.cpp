@@ -19,7 +19,8 @@ using test::TempDir;
 std::uint32_t CellBytes(const Bytes& map, const MapGeometry& geometry, int x, int y) {
     const std::size_t at = static_cast<std::size_t>(geometry.BlockNumber(x / 8, y / 8)) * 196 + 4 +
                            static_cast<std::size_t>((x % 8) + (y % 8) * 8) * 3;
-    return map[at] | (map[at + 1] << 8) | (std::uint32_t{map[at + 2]} << 16);
+    return std::uint32_t{map[at]} | (std::uint32_t{map[at + 1]} << 8) |
+           (std::uint32_t{map[at + 2]} << 16);
 }
 
 std::uint32_t IndexLength(const Bytes& index, const MapGeometry& geometry, int bx, int by) {
