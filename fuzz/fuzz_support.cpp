@@ -19,6 +19,9 @@ std::string MakeScratchDirectory() {
         std::perror("kestrel fuzz: mkdtemp");
         std::abort();
     }
+    // The map copy keeps rollback journals; they belong to the scratch
+    // directory, not to the user's state directory.
+    ::setenv("XDG_STATE_HOME", (pattern + "/state").c_str(), 1);
     return pattern;
 }
 
