@@ -439,34 +439,35 @@ void MainDialog::ChooseFolder(bool source) {
     }
 }
 
-void MainDialog::FillSourceFromFolder(const QString& folder) {
-    const ClientFolderFiles files =
-        FindClientFiles(folder, FacetOfMapName(Edit(SettingsField::SourceMapPath)->text()));
+std::optional<ClientFolderFiles> MainDialog::TakeMapFromFolder(const QString& folder,
+                                                               SettingsField mapField) {
+    const ClientFolderFiles files = FindClientFiles(folder, FacetOfMapName(Edit(mapField)->text()));
     if (files.map.isEmpty()) {
         ShowMessageBox(QStringLiteral("No map file (mapN.mul or mapNLegacyMUL.uop) in %1.")
                            .arg(QDir::toNativeSeparators(folder)),
                        QMessageBox::Warning, this);
+        return std::nullopt;
+    }
+    Edit(mapField)->setText(files.map);
+    return files;
+}
+
+void MainDialog::FillSourceFromFolder(const QString& folder) {
+    const std::optional<ClientFolderFiles> files =
+        TakeMapFromFolder(folder, SettingsField::SourceMapPath);
+    if (!files) {
         return;
     }
-    Edit(SettingsField::SourceMapPath)->setText(files.map);
-    if (!files.staticsIndex.isEmpty()) {
-        Edit(SettingsField::StaticsIndexPath)->setText(files.staticsIndex);
+    if (!files->staticsIndex.isEmpty()) {
+        Edit(SettingsField::StaticsIndexPath)->setText(files->staticsIndex);
     }
-    if (!files.staticsData.isEmpty()) {
-        Edit(SettingsField::StaticsDataPath)->setText(files.staticsData);
+    if (!files->staticsData.isEmpty()) {
+        Edit(SettingsField::StaticsDataPath)->setText(files->staticsData);
     }
 }
 
 void MainDialog::FillDestinationFromFolder(const QString& folder) {
-    const ClientFolderFiles files =
-        FindClientFiles(folder, FacetOfMapName(Edit(SettingsField::DestMapPath)->text()));
-    if (files.map.isEmpty()) {
-        ShowMessageBox(QStringLiteral("No map file (mapN.mul or mapNLegacyMUL.uop) in %1.")
-                           .arg(QDir::toNativeSeparators(folder)),
-                       QMessageBox::Warning, this);
-        return;
-    }
-    Edit(SettingsField::DestMapPath)->setText(files.map);
+    TakeMapFromFolder(folder, SettingsField::DestMapPath);
 }
 
 void MainDialog::ShowFilesInViews() {

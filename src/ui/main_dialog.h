@@ -2,6 +2,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,7 @@
 
 #include "operations/copy_settings.h"
 #include "operations/settings_exchange.h"
+#include "ui/path_fields.h"
 
 class QLineEdit;
 class QMenu;
@@ -75,6 +77,10 @@ protected:
     void done(int result) override;
 
 private:
+    // Puts the map file found in folder into mapField and returns what was
+    // found there, or says that there is none and returns nothing.
+    std::optional<ClientFolderFiles> TakeMapFromFolder(const QString& folder,
+                                                       SettingsField mapField);
     // Runs once, before the dialog is first shown: fills the fields, ends the
     // window menu with the About item, sets the icons and the focus.
     void PrepareFirstShow();
