@@ -1,5 +1,7 @@
 #include "clientfiles/static_blocks.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 void MulStaticBlocks::ReadBlock(int bx, int by, std::vector<StaticRecord>& records) const {
@@ -13,13 +15,18 @@ void MulStaticBlocks::ReadBlock(int bx, int by, std::vector<StaticRecord>& recor
         return;
     }
     const std::uint64_t first = static_cast<std::uint64_t>(entry.lookup);
-    const std::uint64_t count = StaticRecordCount(entry.length);
-    for (std::uint64_t at = 0; at < count; ++at) {
-        const std::uint64_t offset = first + at * kStaticRecordBytes;
-        if (offset + kStaticRecordBytes > data.size()) {
-            break;
-        }
-        records.push_back(DecodeStaticRecord(data.data() + offset));
+    // Records that do not lie wholly inside the data are left out.
+    const std::uint64_t inside =
+        first < data.size() ? (data.size() - first) / kStaticRecordBytes : 0;
+    const auto count = static_cast<std::size_t>(std::min(StaticRecordCount(entry.length), inside));
+    if (count == 0) {
+        return;
+    }
+    const std::size_t start = records.size();
+    records.resize(start + count);
+    const std::uint8_t* record = data.data() + first;
+    for (std::size_t at = 0; at < count; ++at, record += kStaticRecordBytes) {
+        records[start + at] = DecodeStaticRecord(record);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "clientfiles/byte_order.h"
 #include "clientfiles/world_geometry.h"
 
 namespace kestrel {
@@ -42,8 +43,26 @@ inline constexpr std::uint64_t StaticRecordCount(std::uint32_t length) {
 }
 
 // Decodes an entry (a lookup of -1 sets length to 0) or a record from its
-// on-disk bytes.
-StaticIndexEntry DecodeStaticIndexEntry(const std::uint8_t* bytes);
-StaticRecord DecodeStaticRecord(const std::uint8_t* bytes);
+// on-disk bytes. Inline: drawing a map decodes every record of the map.
+inline StaticIndexEntry DecodeStaticIndexEntry(const std::uint8_t* bytes) {
+    StaticIndexEntry entry;
+    entry.lookup = LoadI32Le(bytes);
+    entry.length = LoadU32Le(bytes + 4);
+    entry.extra = LoadU32Le(bytes + 8);
+    if (entry.lookup == kNoStatics) {
+        entry.length = 0;
+    }
+    return entry;
+}
+
+inline StaticRecord DecodeStaticRecord(const std::uint8_t* bytes) {
+    StaticRecord record;
+    record.tileId = LoadU16Le(bytes);
+    record.x = bytes[2];
+    record.y = bytes[3];
+    record.z = static_cast<std::int8_t>(bytes[4]);
+    record.hue = LoadU16Le(bytes + 5);
+    return record;
+}
 
 }  // namespace kestrel

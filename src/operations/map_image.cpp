@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kestrel {
 
 namespace {
@@ -74,19 +78,68 @@ SampleWindow Around(std::span<const SampleWindow> windows, std::size_t at) {
     return span;
 }
 
+constexpr std::int64_t kNearDistance = std::int64_t{kSummarySpread} * kSummarySpread;
+
+bool Near(Argb pixel, Argb color) {
+    const std::int64_t red = Red(pixel) - Red(color);
+    const std::int64_t green = Green(pixel) - Green(color);
+    const std::int64_t blue = Blue(pixel) - Blue(color);
+    return red * red + green * green + blue * blue <= kNearDistance;
+}
+
+#if defined(__SSE2__)
+// Bit i set when pixel i of the four in pixels lies within kSummarySpread of
+// color (color given in every lane, its alpha cleared).
+int NearMask(__m128i pixels, __m128i color) {
+    const __m128i rgb = _mm_and_si128(pixels, _mm_set1_epi32(0x00FFFFFF));
+    // A channel more than kSummarySpread apart is too far on its own, so the
+    // differences are capped where their squares still fit 16 bits.
+    const __m128i difference =
+        _mm_min_epu8(_mm_or_si128(_mm_subs_epu8(rgb, color), _mm_subs_epu8(color, rgb)),
+                     _mm_set1_epi8(static_cast<char>(kSummarySpread + 1)));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_unpacklo_epi8(difference, zero);
+    const __m128i high = _mm_unpackhi_epi8(difference, zero);
+    // Per pixel: blue^2 + green^2 in one 32-bit lane, red^2 in the next.
+    const __m128i lowSquares = _mm_madd_epi16(low, low);
+    const __m128i highSquares = _mm_madd_epi16(high, high);
+    const __m128i lowSums = _mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32));
+    const __m128i highSums = _mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32));
+    const __m128i distances = _mm_castps_si128(_mm_shuffle_ps(
+        _mm_castsi128_ps(lowSums), _mm_castsi128_ps(highSums), _MM_SHUFFLE(2, 0, 2, 0)));
+    return _mm_movemask_ps(_mm_castsi128_ps(
+        _mm_cmplt_epi32(distances, _mm_set1_epi32(static_cast<int>(kNearDistance) + 1))));
+}
+#endif
+
+// How many of the count pixels from row on lie within kSummarySpread of color.
+int CountNear(const Argb* row, int count, Argb color) {
+    int found = 0;
+    int x = 0;
+#if defined(__SSE2__)
+    // The bits set in each 4-bit mask (the baseline instruction set has no
+    // population count).
+    constexpr std::uint8_t kBitsSet[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    const __m128i wanted = _mm_set1_epi32(static_cast<int>(color & 0x00FFFFFFu));
+    for (; x + 4 <= count; x += 4) {
+        found += kBitsSet[NearMask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)),
+                                   wanted)];
+    }
+#endif
+    for (; x < count; ++x) {
+        found += Near(row[x], color) ? 1 : 0;
+    }
+    return found;
+}
+
 bool Supported(ImageView source, SampleWindow columns, SampleWindow rows, Argb color) {
     const int support = LineSupport(columns, rows);
-    constexpr std::int64_t kNear = std::int64_t{kSummarySpread} * kSummarySpread;
     int found = 0;
     for (int y = rows.start; y < rows.end; ++y) {
-        const Argb* pixel = source.pixels + y * source.stride;
-        for (int x = columns.start; x < columns.end; ++x) {
-            const std::int64_t red = Red(pixel[x]) - Red(color);
-            const std::int64_t green = Green(pixel[x]) - Green(color);
-            const std::int64_t blue = Blue(pixel[x]) - Blue(color);
-            if (red * red + green * green + blue * blue <= kNear && ++found >= support) {
-                return true;
-            }
+        found += CountNear(source.pixels + y * source.stride + columns.start,
+                           columns.end - columns.start, color);
+        if (found >= support) {
+            return true;
         }
     }
     return false;
@@ -276,6 +329,153 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
     }
 }
 
+// Whether a window of 2 x 2 pixels (in reading order) whose packed sum is
+// sum is mixed: one of its pixels lies farther than kSummarySpread from the
+// window's mean.
+bool WindowMixed(const Argb (&window)[4], Packed sum) {
+    constexpr std::int64_t kWindowSpread = std::int64_t{4} * kSummarySpread;
+#if defined(__SSE2__)
+    // Per channel 4 * pixel - sum, in 16 bits (within +-1020), with alpha and
+    // the count left out; their squares summed in 32 bits.
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i pixels = _mm_and_si128(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(window)), rgb);
+    const __m128i sums = _mm_set1_epi64x(static_cast<long long>(sum & 0x0000FFFFFFFFFFFFull));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_sub_epi16(_mm_slli_epi16(_mm_unpacklo_epi8(pixels, zero), 2), sums);
+    const __m128i high = _mm_sub_epi16(_mm_slli_epi16(_mm_unpackhi_epi8(pixels, zero), 2), sums);
+    const __m128i lowSquares = _mm_madd_epi16(low, low);
+    const __m128i highSquares = _mm_madd_epi16(high, high);
+    const __m128i limit = _mm_set1_epi32(static_cast<int>(kWindowSpread * kWindowSpread));
+    const __m128i far = _mm_or_si128(
+        _mm_cmpgt_epi32(_mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)), limit),
+        _mm_cmpgt_epi32(_mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)), limit));
+    return (_mm_movemask_ps(_mm_castsi128_ps(far)) & 0b0101) != 0;
+#else
+    for (const Argb color : window) {
+        if (PackedDistance(color, sum) > kWindowSpread * kWindowSpread) {
+            return true;
+        }
+    }
+    return false;
+#endif
+}
+
+// Which pixel of a 2 x 2 window (in reading order) lies farthest from the
+// mean of the 6 x 6 context whose packed sum is around; the first on a tie.
+int FarthestOfWindow(const Argb (&window)[4], Packed around) {
+    std::int64_t distances[4];
+#if defined(__SSE2__)
+    // 36 * pixel - sum per channel fits 16 bits (within +-9180), the sum of
+    // its squares 31.
+    const auto count = static_cast<short>(Field(around, 3));
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i pixels = _mm_and_si128(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(window)), rgb);
+    const __m128i sums =
+        _mm_set1_epi64x(static_cast<long long>(around & 0x0000FFFFFFFFFFFFull));
+    const __m128i times = _mm_set1_epi16(count);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low =
+        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), times), sums);
+    const __m128i high =
+        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), times), sums);
+    const __m128i lowSquares = _mm_madd_epi16(low, low);
+    const __m128i highSquares = _mm_madd_epi16(high, high);
+    alignas(16) std::int32_t lanes[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes),
+                    _mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4),
+                    _mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)));
+    distances[0] = lanes[0];
+    distances[1] = lanes[2];
+    distances[2] = lanes[4];
+    distances[3] = lanes[6];
+#else
+    for (int at = 0; at < 4; ++at) {
+        distances[at] = PackedDistance(window[at], around);
+    }
+#endif
+    int farthest = 0;
+    for (int at = 1; at < 4; ++at) {
+        if (distances[at] > distances[farthest]) {
+            farthest = at;
+        }
+    }
+    return farthest;
+}
+
+// The packed sums of the 2 x 2 windows of output pixels first - 1 ..
+// first + count on window row windowRow (source rows 2 windowRow and the next),
+// and in context each with its left and right neighbours; sums[i] and
+// context[i] belong to output pixel first - 1 + i.
+void HalvedRow(ImageView source, int windowRow, int first, int count, Packed* sums,
+               Packed* context) {
+    const Argb* top = source.pixels + 2 * windowRow * source.stride;
+    const Argb* bottom = top + source.stride;
+    for (int at = 0; at < count + 2; ++at) {
+        const int x = 2 * (first - 1 + at);
+        sums[at] = Pack(top[x]) + Pack(top[x + 1]) + Pack(bottom[x]) + Pack(bottom[x + 1]);
+    }
+    for (int at = 1; at <= count; ++at) {
+        context[at] = sums[at - 1] + sums[at] + sums[at + 1];
+    }
+}
+
+// ResampleWindows at scale 2 for output pixels whose window (2 x 2) and
+// context (6 x 6) lie inside source: columns first .. first + count - 1 of
+// rows firstRow .. endRow - 1, pixel (px, py) written at out[(py - firstRow) *
+// outStride + px - first]. Gives the same colours by the same rule, with the
+// window and context sizes fixed.
+void HalveInside(ImageView source, int first, int count, int firstRow, int endRow, Argb* out,
+                 std::ptrdiff_t outStride) {
+    constexpr int kContextSide = 6;
+    constexpr int kSupport = 2 * kContextSide / 3;
+    const auto size = static_cast<std::size_t>(count + 2);
+    std::vector<Packed> sums[3];
+    std::vector<Packed> context[3];
+    for (int at = 0; at < 3; ++at) {
+        sums[at].resize(size);
+        context[at].resize(size);
+    }
+    // Rolling: slot (py + k) % 3 holds window row py + k - 1.
+    HalvedRow(source, firstRow - 1, first, count, sums[0].data(), context[0].data());
+    HalvedRow(source, firstRow, first, count, sums[1].data(), context[1].data());
+    for (int py = firstRow; py < endRow; ++py) {
+        const int slot = py - firstRow;
+        HalvedRow(source, py + 1, first, count, sums[(slot + 2) % 3].data(),
+                  context[(slot + 2) % 3].data());
+        const Packed* here = sums[(slot + 1) % 3].data();
+        const Packed* above = context[slot % 3].data();
+        const Packed* level = context[(slot + 1) % 3].data();
+        const Packed* below = context[(slot + 2) % 3].data();
+        const Argb* top = source.pixels + 2 * py * source.stride;
+        const Argb* bottom = top + source.stride;
+        Argb* line = out + static_cast<std::ptrdiff_t>(slot) * outStride;
+        for (int at = 1; at <= count; ++at) {
+            const int x = 2 * (first - 1 + at);
+            const Argb window[4] = {top[x], top[x + 1], bottom[x], bottom[x + 1]};
+            Argb& pixel = line[at - 1];
+            if (window[0] == window[1] && window[0] == window[2] && window[0] == window[3]) {
+                pixel = window[0];
+                continue;
+            }
+            const Packed sum = here[at];
+            if (!WindowMixed(window, sum)) {
+                pixel = PackedMean(sum);
+                continue;
+            }
+            const Argb chosen = window[FarthestOfWindow(window, above[at] + level[at] + below[at])];
+            int found = 0;
+            const Argb* corner = top - 2 * source.stride + x - 2;
+            for (int y = 0; y < kContextSide && found < kSupport; ++y) {
+                found += CountNear(corner + y * source.stride, kContextSide, chosen);
+            }
+            pixel = found >= kSupport ? chosen : PackedMean(sum);
+        }
+    }
+}
+
 int LargestWindow(std::span<const SampleWindow> windows) {
     int largest = 0;
     for (const SampleWindow window : windows) {
@@ -404,6 +604,51 @@ void ResampleImage(ImageView source, double originX, double originY, double scal
     const std::vector<SampleWindow> rows =
         SampleWindows(originY, scale, -1, height + 2, source.height);
     ResampleWindows(source, columns, rows, out, outStride, background);
+}
+
+void HalveImage(ImageView source, int firstColumn, int firstRow, int width, int height,
+                Argb* out, std::ptrdiff_t outStride) {
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const std::vector<SampleWindow> columns =
+        SampleWindows(0, 2, firstColumn - 1, width + 2, source.width);
+    const std::vector<SampleWindow> rows =
+        SampleWindows(0, 2, firstRow - 1, height + 2, source.height);
+    const std::span<const SampleWindow> allColumns(columns);
+    const std::span<const SampleWindow> allRows(rows);
+    // The output pixels whose window and context lie wholly inside source go
+    // to HalveInside; the border around them to ResampleWindows.
+    const int endColumn = firstColumn + width;
+    const int endRow = firstRow + height;
+    int insideLeft = std::clamp(1, firstColumn, endColumn);
+    int insideRight = std::clamp((source.width - 4) / 2 + 1, insideLeft, endColumn);
+    const int insideTop = std::clamp(1, firstRow, endRow);
+    const int insideBottom = std::clamp((source.height - 4) / 2 + 1, insideTop, endRow);
+    if (insideLeft == insideRight) {
+        insideLeft = insideRight = endColumn;
+    }
+    const auto outAt = [&](int px, int py) {
+        return out + static_cast<std::ptrdiff_t>(py - firstRow) * outStride + (px - firstColumn);
+    };
+    const auto border = [&](int left, int right, int top, int bottom) {
+        if (left < right && top < bottom) {
+            ResampleWindows(source,
+                            allColumns.subspan(static_cast<std::size_t>(left - firstColumn),
+                                               static_cast<std::size_t>(right - left + 2)),
+                            allRows.subspan(static_cast<std::size_t>(top - firstRow),
+                                            static_cast<std::size_t>(bottom - top + 2)),
+                            outAt(left, top), outStride, 0xFF000000u);
+        }
+    };
+    border(firstColumn, endColumn, firstRow, insideTop);
+    border(firstColumn, endColumn, insideBottom, endRow);
+    border(firstColumn, insideLeft, insideTop, insideBottom);
+    border(insideRight, endColumn, insideTop, insideBottom);
+    if (insideLeft < insideRight && insideTop < insideBottom) {
+        HalveInside(source, insideLeft, insideRight - insideLeft, insideTop, insideBottom,
+                    outAt(insideLeft, insideTop), outStride);
+    }
 }
 
 }  // namespace kestrel

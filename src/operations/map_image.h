@@ -102,4 +102,14 @@ void ResampleWindows(ImageView source, std::span<const SampleWindow> columns,
                      std::span<const SampleWindow> rows, Argb* out, std::ptrdiff_t outStride,
                      Argb background);
 
+// ResampleImage of source at scale 2 from its corner, for the output pixels
+// of columns firstColumn .. firstColumn + width - 1 and rows firstRow ..
+// firstRow + height - 1 only (inside the half-size image, ceil(source.width /
+// 2) x ceil(source.height / 2)): pixel (px, py) is written at out[(py -
+// firstRow) * outStride + px - firstColumn]. The same colours as
+// ResampleImage, faster: this is how zoomed-out levels of a whole map are
+// built.
+void HalveImage(ImageView source, int firstColumn, int firstRow, int width, int height,
+                Argb* out, std::ptrdiff_t outStride);
+
 }  // namespace kestrel

@@ -66,8 +66,8 @@ std::shared_ptr<const LoadedMap> LoadMap(const std::string& mapPath, const std::
     loaded->mapBytes.resize(store.Read(0, loaded->mapBytes.data(), loaded->mapBytes.size()));
     store.Close();
     if (!indexPath.empty() && !dataPath.empty()) {
-        loaded->indexBytes = ReadFileBytes(indexPath);
-        loaded->dataBytes = ReadFileBytes(dataPath);
+        loaded->indexBytes = ReadLargeFileBytes(indexPath);
+        loaded->dataBytes = ReadLargeFileBytes(dataPath);
         loaded->statics = std::make_unique<MulStaticBlocks>(loaded->geometry, loaded->indexBytes,
                                                             loaded->dataBytes);
     }

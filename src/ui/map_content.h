@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "clientfiles/large_buffer.h"
 #include "clientfiles/map_cells.h"
 #include "clientfiles/static_blocks.h"
 #include "operations/copy_preview_cells.h"
@@ -25,9 +26,10 @@ namespace kestrel {
 struct LoadedMap {
     std::string path;
     MapGeometry geometry;
-    std::vector<std::uint8_t> mapBytes;
-    std::vector<std::uint8_t> indexBytes;
-    std::vector<std::uint8_t> dataBytes;
+    // Large and about to be read over: left unset until read, in large pages.
+    LargeVector<std::uint8_t> mapBytes;
+    LargeVector<std::uint8_t> indexBytes;
+    LargeVector<std::uint8_t> dataBytes;
     std::unique_ptr<MapColors> colors;
     std::unique_ptr<MulMapCells> cells;
     std::unique_ptr<MulStaticBlocks> statics;  // null without statics

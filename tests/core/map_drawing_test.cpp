@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "clientfiles/byte_order.h"
@@ -335,44 +337,129 @@ TEST(MapSummaryTest, GroundThatVariesLittleIsAveragedRatherThanSampled) {
     }
 }
 
-TEST(MapOverviewTest, LevelsHalveTheMapAndARepaintEqualsAFreshDrawing) {
-    constexpr MapGeometry geometry{24, 8};
-    MapBytes map = CrossedMap(geometry);
-    const MapColors colors(Radar({{kGrass, kGrass555}, {kRoad, kRoad555}, {kWater, kWater555}}));
-    const MulMapCells cells = map.Cells();
-    MapOverview overview{MapPainter(cells, nullptr, colors)};
-    const int expected[][2] = {{24, 8}, {12, 4}, {6, 2}, {3, 1}, {2, 1}, {1, 1}};
-    ASSERT_EQ(overview.LevelCount(), 6);
-    for (int level = 0; level < 6; ++level) {
-        EXPECT_EQ(overview.Level(level).width, expected[level][0]);
-        EXPECT_EQ(overview.Level(level).height, expected[level][1]);
-    }
-
-    map.Set(3, 5, kWater, 9);
-    map.Set(4, 6, kRoad, -3);
-    const MulMapCells changed = map.Cells();
-    const MapPainter painter(changed, nullptr, colors);
-    overview.Repaint(painter, {3, 5, 2, 2});
-    const MapOverview fresh(painter);
-    for (int level = 0; level < 6; ++level) {
-        const ImageView a = overview.Level(level);
-        const ImageView b = fresh.Level(level);
-        for (int y = 0; y < a.height; ++y) {
-            for (int x = 0; x < a.width; ++x) {
-                ASSERT_EQ(a.At(x, y), b.At(x, y)) << level << ": " << x << "," << y;
-            }
+// Every pixel of a and b, which must be the same size, is the same.
+void ExpectSameImage(ImageView a, ImageView b, const std::string& what) {
+    ASSERT_EQ(a.width, b.width) << what;
+    ASSERT_EQ(a.height, b.height) << what;
+    for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            ASSERT_EQ(a.At(x, y), b.At(x, y)) << what << " at " << x << "," << y;
         }
     }
+}
 
-    // Zoomed in, a cell fills 2 x 2 pixels; off the map is background.
-    MapImage zoomed(8, 4);
-    overview.Fetch(2, 4, 0.5, 8, 4, zoomed.pixels.data(), 8, 0xFF123456u);
-    EXPECT_EQ(zoomed.At(2, 2), overview.CellColor(3, 5));
-    EXPECT_EQ(zoomed.At(3, 3), overview.CellColor(3, 5));
-    EXPECT_EQ(zoomed.At(4, 3), overview.CellColor(4, 5));
-    MapImage outside(2, 2);
-    overview.Fetch(-10, 0, 1, 2, 2, outside.pixels.data(), 2, 0xFF123456u);
-    EXPECT_EQ(outside.At(1, 1), 0xFF123456u);
+// The levels of an overview worked out the plain way: every cell painted,
+// then each level resampled from the whole level below it at scale 2.
+std::vector<MapImage> PlainLevels(const MapPainter& painter) {
+    const MapGeometry geometry = painter.Geometry();
+    std::vector<MapImage> levels;
+    levels.push_back(MapImage::Unfilled(geometry.width, geometry.height));
+    painter.PaintCells(WholeMap(geometry), levels[0].pixels.data(), geometry.width);
+    while (levels.back().width > 1 || levels.back().height > 1) {
+        const MapImage& below = levels.back();
+        MapImage level((below.width + 1) / 2, (below.height + 1) / 2);
+        ResampleImage(below.View(), 0, 0, 2, level.width, level.height, level.pixels.data(),
+                      level.width, 0xFF000000u);
+        levels.push_back(std::move(level));
+    }
+    return levels;
+}
+
+// A map of rough, mottled ground: tiles of colours near and far from each
+// other at random altitudes, with trees standing on some cells, so that
+// windows of every kind (flat, varied a little, mixed with and without a line
+// through them) occur everywhere.
+struct MottledMap {
+    static constexpr std::uint16_t kTree = 0x0CCE;
+
+    explicit MottledMap(MapGeometry geometry) : map(geometry, kGrass, 0) {
+        std::uint32_t state = 12345;
+        const auto next = [&state] {
+            state = state * 1103515245u + 12345u;
+            return state >> 16;
+        };
+        const std::uint16_t tiles[] = {kGrass, 0x0004, kRoad, kWater};
+        std::vector<StaticsBytes::Item> items;
+        for (int y = 0; y < geometry.height; ++y) {
+            for (int x = 0; x < geometry.width; ++x) {
+                const bool road = x == 2 * y / 3 + 5;  // a line one cell wide
+                map.Set(x, y, road ? kRoad : tiles[next() % 4],
+                        static_cast<std::int8_t>(next() % 4 == 0 ? next() % 9 : 0));
+                if (next() % 16 == 0) {
+                    items.push_back({x, y, kTree, 20});
+                }
+            }
+        }
+        statics.emplace(geometry, items);
+    }
+
+    MapBytes map;
+    std::optional<StaticsBytes> statics;
+};
+
+TEST(MapOverviewTest, LevelsAndViewsEqualTheWholeMapSummarisedThePlainWay) {
+    // 72 x 40 halves to 36 x 20, 18 x 10, 9 x 5, 5 x 3, 3 x 2, 2 x 1, 1 x 1:
+    // odd sizes, pixels well inside and at every edge.
+    constexpr MapGeometry geometry{72, 40};
+    MottledMap mottled(geometry);
+    const MapColors colors(Radar({{kGrass, kGrass555},
+                                  {0x0004, (10 << 10) | (18 << 5) | 6},
+                                  {kRoad, kRoad555},
+                                  {kWater, kWater555},
+                                  {0x4000 + MottledMap::kTree, (2 << 10) | (9 << 5) | 2}}));
+    MulMapCells cells = mottled.map.Cells();
+    const MulStaticBlocks statics(geometry, mottled.statics->index, mottled.statics->data);
+    MapOverview overview{MapPainter(cells, &statics, colors)};
+    std::vector<MapImage> plain = PlainLevels(MapPainter(cells, &statics, colors));
+    ASSERT_EQ(overview.LevelCount(), static_cast<int>(plain.size()));
+    ASSERT_EQ(overview.LevelCount(), 8);
+    for (int level = 1; level < overview.LevelCount(); ++level) {
+        ExpectSameImage(overview.Level(level), plain[static_cast<std::size_t>(level)].View(),
+                        "level " + std::to_string(level));
+    }
+
+    // Views at zooms on every level, from enlarged cells to the whole map,
+    // panned a little (level 0 then draws from the cells painted before)
+    // and then far.
+    const auto expectViews = [&](const std::string& when) {
+        for (const double cellsPerPixel : {0.3, 1.0, 1.5, 2.0, 3.7, 9.0, 100.0}) {
+            for (const auto& [x, y] : {std::pair{10.5, 3.0}, {11.0, 4.5}, {-20.0, 30.0}}) {
+                constexpr int kWidth = 23;
+                constexpr int kHeight = 17;
+                MapImage view(kWidth, kHeight);
+                overview.Fetch(x, y, cellsPerPixel, kWidth, kHeight, view.pixels.data(), kWidth,
+                               0xFF123456u);
+                int level = 0;
+                double levelScale = 1;
+                while (level + 1 < overview.LevelCount() && levelScale * 2 <= cellsPerPixel) {
+                    ++level;
+                    levelScale *= 2;
+                }
+                MapImage expected(kWidth, kHeight);
+                ResampleImage(plain[static_cast<std::size_t>(level)].View(), x / levelScale,
+                              y / levelScale, cellsPerPixel / levelScale, kWidth, kHeight,
+                              expected.pixels.data(), kWidth, 0xFF123456u);
+                ExpectSameImage(view.View(), expected.View(),
+                                when + " view at " + std::to_string(cellsPerPixel) + " from " +
+                                    std::to_string(x) + "," + std::to_string(y));
+            }
+        }
+    };
+    expectViews("first");
+    EXPECT_EQ(overview.CellColor(30, 20), plain[0].At(30, 20));
+
+    // Cells change; the repaint of their rectangle leaves the overview as a
+    // fresh drawing would be, level 0 of views included.
+    mottled.map.Set(33, 21, kWater, 9);
+    mottled.map.Set(34, 22, kRoad, -3);
+    cells = mottled.map.Cells();
+    overview.Repaint(MapPainter(cells, &statics, colors), {33, 21, 2, 2});
+    plain = PlainLevels(MapPainter(cells, &statics, colors));
+    for (int level = 1; level < overview.LevelCount(); ++level) {
+        ExpectSameImage(overview.Level(level), plain[static_cast<std::size_t>(level)].View(),
+                        "repainted level " + std::to_string(level));
+    }
+    expectViews("repainted");
 }
 
 TEST(CopyPreviewTest, ThePreviewHoldsTheCellsARealCopyWrites) {
