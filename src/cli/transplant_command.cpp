@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli/cli_app.h"
+#include "cli/transplant_preview_command.h"
 #include "clientfiles/file_detection.h"
 #include "clientfiles/journal_store.h"
 #include "operations/settings_exchange.h"
@@ -31,6 +32,7 @@ void PrintHelp(std::ostream& out) {
     out << "Usage: " << kProgram << " transplant --from DIR --to DIR [--from-map N] [--to-map N]\n"
         << "       --min-x X --max-x X --min-y Y --max-y Y --off-x X --off-y Y --off-z Z\n"
         << "       [--land yes|no] [--statics replace|add|none] [--dry-run] [--verbose]\n"
+        << "       [--preview FILE.png]\n"
         << "Kestrel: move the land and statics of a rectangle from one world folder into\n"
         << "another world's own map and statics files, or to another place of the same\n"
         << "world. All destination files change together or not at all.\n\n"
@@ -62,6 +64,9 @@ void PrintHelp(std::ostream& out) {
         << "  --dry-run               work everything out and show the summary, write\n"
         << "                          nothing\n"
         << "  --verbose               show the summary after the transplant\n"
+        << "  --preview FILE.png      draw the destination map with its statics as the\n"
+        << "                          transplant would leave it into FILE.png, one pixel\n"
+        << "                          per cell; no world file is written\n"
         << "  --help                  show this help\n\n"
         << "Exit status: 0 on success, 1 when the transplant fails or is refused\n"
         << "(the destination is then left as it was), 2 for a bad command line or a\n"
@@ -94,6 +99,7 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
     std::array<std::optional<std::string>, kFieldCount> given;
     TransplantRequest request;
     bool verbose = false;
+    std::optional<std::string> preview;  // --preview FILE.png
     for (std::size_t at = 1; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--help" || argument == "-h") {
@@ -116,7 +122,7 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
         const bool known = placement != kPlacementFields.end() || name == "--from" ||
                            name == "--to" || name == "--from-map" || name == "--to-map" ||
                            name == "--from-size" || name == "--to-size" ||
-                           name == "--land" || name == "--statics";
+                           name == "--land" || name == "--statics" || name == "--preview";
         if (!known) {
             return Usage(err, "unknown option '" + argument + "' for transplant");
         }
@@ -134,6 +140,11 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
             from = value;
         } else if (name == "--to") {
             to = value;
+        } else if (name == "--preview") {
+            if (value.empty()) {
+                return Usage(err, "--preview: the picture to write needs a file name");
+            }
+            preview = value;
         } else if (name == "--from-map" || name == "--to-map") {
             const std::optional<int> number = ParseMapNumber(value);
             if (!number) {
@@ -196,6 +207,9 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
     try {
         request.source = FindWorldFiles(*from, fromMap, "source");
         request.destination = FindWorldFiles(*to, toMap, "destination");
+        if (preview) {
+            return RunTransplantPreview(request, *preview, request.dryRun || verbose, out, err);
+        }
         request.journalDirectory = JournalStore::DefaultDirectory();
         const TransplantSummary summary = Transplant(request);
         if (request.dryRun || verbose) {

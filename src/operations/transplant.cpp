@@ -229,6 +229,7 @@ LandTransplantSummary SurveyLand(MapStore& source, const MapGeometry& destGeomet
 }
 
 struct StaticsPlan {
+    MapGeometry geometry;  // the destination's, as its statics are laid out
     HugeBuffer oldIndex;
     HugeBuffer oldData;
     StaticsTransplantResult result;
@@ -239,6 +240,172 @@ void WriteAt(BinaryFile& file, std::uint64_t offset, const std::uint8_t* bytes,
              std::uint64_t count) {
     file.Seek(static_cast<std::int64_t>(offset));
     file.Write(bytes, static_cast<std::size_t>(count));
+}
+
+// The files of a transplant, open. A file that is source and destination at
+// once (a move within one world) is open once, as the destination.
+struct OpenedWorlds {
+    MapStore destMap;
+    BinaryFile destIndex;
+    BinaryFile destData;
+    MapStore sourceMap;
+    BinaryFile sourceIndex;
+    BinaryFile sourceData;
+    bool sameMap = false;
+    bool sameIndex = false;
+    bool sameData = false;
+
+    MapStore& LandSource() { return sameMap ? destMap : sourceMap; }
+};
+
+enum class DestinationAccess {
+    Write,     // exclusively, for reading and writing
+    ReadOnly,  // for reading only, under the shared lock
+};
+
+// Opens the files request needs: the destinations first in access, each
+// brought back from an interrupted change through recoverWith (when given)
+// before it is read; then the sources read-only, unless they are the
+// destination's very files. Throws TransplantError.
+void OpenWorlds(const TransplantRequest& request, DestinationAccess access,
+                const JournalStore* recoverWith, OpenedWorlds& worlds) {
+    const bool withStatics = request.statics.has_value();
+    const bool readOnly = access == DestinationAccess::ReadOnly;
+    const BinaryFile::Mode destMode =
+        readOnly ? BinaryFile::Mode::ReadOnlyShared : BinaryFile::Mode::ReadWriteExisting;
+    try {
+        if (request.land) {
+            MapStoreOptions options;
+            options.geometry = request.destinationGeometry;
+            options.readOnly = readOnly;
+            if (!worlds.destMap.Open(request.destination.map.string(), options)) {
+                throw TransplantError(
+                    "Cannot open the destination " + request.destination.map.filename().string() +
+                    " (" + request.destination.map.string() +
+                    "): " + OpenFailureReason(worlds.destMap.File().OpenError()) + ".");
+            }
+        }
+        if (withStatics) {
+            OpenOrThrow(worlds.destIndex, request.destination.staticsIndex, destMode,
+                        "destination");
+            OpenOrThrow(worlds.destData, request.destination.staticsData, destMode, "destination");
+        }
+        if (recoverWith != nullptr) {
+            if (worlds.destMap.IsOpen()) {
+                RecoverOrThrow(*recoverWith, worlds.destMap.File());
+            }
+            if (withStatics) {
+                RecoverOrThrow(*recoverWith, worlds.destIndex);
+                RecoverOrThrow(*recoverWith, worlds.destData);
+            }
+        }
+    } catch (const ClientFileError& failure) {
+        throw TransplantError(failure.what());
+    } catch (const FileException& failure) {
+        throw TransplantError(failure.what());
+    }
+
+    worlds.sameMap = request.land && SameFile(request.source.map, request.destination.map);
+    worlds.sameIndex =
+        withStatics && SameFile(request.source.staticsIndex, request.destination.staticsIndex);
+    worlds.sameData =
+        withStatics && SameFile(request.source.staticsData, request.destination.staticsData);
+    try {
+        if (request.land && !worlds.sameMap) {
+            MapStoreOptions options;
+            options.geometry = request.sourceGeometry;
+            options.readOnly = true;
+            if (!worlds.sourceMap.Open(request.source.map.string(), options)) {
+                throw TransplantError(
+                    "Cannot open the source " + request.source.map.filename().string() + " (" +
+                    request.source.map.string() +
+                    "): " + OpenFailureReason(worlds.sourceMap.File().OpenError()) + ".");
+            }
+        }
+        if (withStatics && !worlds.sameIndex) {
+            OpenOrThrow(worlds.sourceIndex, request.source.staticsIndex,
+                        BinaryFile::Mode::ReadOnlyShared, "source");
+        }
+        if (withStatics && !worlds.sameData) {
+            OpenOrThrow(worlds.sourceData, request.source.staticsData,
+                        BinaryFile::Mode::ReadOnlyShared, "source");
+        }
+    } catch (const ClientFileError& failure) {
+        throw TransplantError(failure.what());
+    } catch (const FileException& failure) {
+        throw TransplantError(failure.what());
+    }
+}
+
+// Works out everything the transplant of request changes, writing nothing:
+// checks the maps and counts the land into summary.land, and lays out the
+// destination's new statics into statics. Throws TransplantError (the
+// message ending in "Nothing was changed.").
+void WorkOut(const TransplantRequest& request, OpenedWorlds& worlds, TransplantSummary& summary,
+             StaticsPlan& statics) {
+    MapStore& destMap = worlds.destMap;
+    MapStore& landSource = worlds.LandSource();
+    summary.sameWorld = worlds.sameMap || worlds.sameIndex || worlds.sameData;
+    const CopySettings landSettings = LandSettings(request.placement);
+    try {
+        if (request.land) {
+            for (MapStore* map : {&landSource, &destMap}) {
+                if (const std::optional<std::string> problem = MapFileProblem(*map)) {
+                    throw TransplantError(*problem);
+                }
+            }
+            const MapCopyRange range = ClipMapCopy(landSettings, destMap.Geometry());
+            if (!range.IsEmpty() &&
+                landSource.Length() <
+                    std::uint64_t(CellOffset(landSource.Geometry(), range.lastX, range.lastY)) +
+                        kMapCellBytes) {
+                throw TransplantError("The source " + request.source.map.filename().string() +
+                                      " is too short for the rectangle.");
+            }
+            summary.land = SurveyLand(landSource, destMap.Geometry(), landSettings);
+        }
+
+        if (request.statics) {
+            const MapGeometry sourceGeometry =
+                WorldGeometry(request.source, request.sourceGeometry);
+            const MapGeometry destGeometry =
+                WorldGeometry(request.destination, request.destinationGeometry);
+            statics.geometry = destGeometry;
+            statics.oldIndex = ReadWhole(worlds.destIndex);
+            statics.oldData = ReadWhole(worlds.destData);
+            HugeBuffer sourceIndexBytes;
+            HugeBuffer sourceDataBytes;
+            if (!worlds.sameIndex) {
+                sourceIndexBytes = ReadWhole(worlds.sourceIndex);
+            }
+            if (!worlds.sameData) {
+                sourceDataBytes = ReadWhole(worlds.sourceData);
+            }
+            StaticsPairBytes source{
+                worlds.sameIndex ? statics.oldIndex.Bytes() : sourceIndexBytes.Bytes(),
+                worlds.sameData ? statics.oldData.Bytes() : sourceDataBytes.Bytes(), sourceGeometry,
+                "source " + request.source.staticsIndex.filename().string(),
+                "source " + request.source.staticsData.filename().string()};
+            StaticsPairBytes destination{
+                statics.oldIndex.Bytes(), statics.oldData.Bytes(), destGeometry,
+                "destination " + request.destination.staticsIndex.filename().string(),
+                "destination " + request.destination.staticsData.filename().string()};
+            // The new data holds at most every old static and every source one.
+            statics.newData = HugeBuffer(statics.oldData.Size() + source.data.size());
+            statics.result =
+                TransplantStatics(source, destination, request.placement, *request.statics,
+                                  [&](std::uint64_t, std::span<const std::uint8_t> bytes) {
+                                      statics.newData.Append(bytes);
+                                  });
+            summary.statics = statics.result.summary;
+        }
+    } catch (const StaticsTransplantError& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    } catch (const ClientFileError& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    } catch (const FileException& failure) {
+        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
+    }
 }
 
 }  // namespace
@@ -276,139 +443,15 @@ TransplantSummary Transplant(const TransplantRequest& request) {
     TransplantSummary summary;
     const JournalStore store(request.journalDirectory);
     const bool withStatics = request.statics.has_value();
-
-    // Destinations first, exclusively, each brought back from an interrupted
-    // change before it is read.
-    MapStore destMap;
-    BinaryFile destIndex;
-    BinaryFile destData;
-    try {
-        if (request.land) {
-            MapStoreOptions options;
-            options.geometry = request.destinationGeometry;
-            if (!destMap.Open(request.destination.map.string(), options)) {
-                throw TransplantError("Cannot open the destination " +
-                                      request.destination.map.filename().string() + " (" +
-                                      request.destination.map.string() + "): " +
-                                      OpenFailureReason(destMap.File().OpenError()) + ".");
-            }
-        }
-        if (withStatics) {
-            OpenOrThrow(destIndex, request.destination.staticsIndex,
-                        BinaryFile::Mode::ReadWriteExisting, "destination");
-            OpenOrThrow(destData, request.destination.staticsData,
-                        BinaryFile::Mode::ReadWriteExisting, "destination");
-        }
-        if (!request.dryRun) {
-            if (destMap.IsOpen()) {
-                RecoverOrThrow(store, destMap.File());
-            }
-            if (withStatics) {
-                RecoverOrThrow(store, destIndex);
-                RecoverOrThrow(store, destData);
-            }
-        }
-    } catch (const ClientFileError& failure) {
-        throw TransplantError(failure.what());
-    } catch (const FileException& failure) {
-        throw TransplantError(failure.what());
-    }
-
-    // Sources read-only, unless they are the destination's very files.
-    const bool sameMap = request.land && SameFile(request.source.map, request.destination.map);
-    const bool sameIndex =
-        withStatics && SameFile(request.source.staticsIndex, request.destination.staticsIndex);
-    const bool sameData =
-        withStatics && SameFile(request.source.staticsData, request.destination.staticsData);
-    summary.sameWorld = sameMap || sameIndex || sameData;
-    MapStore sourceMap;
-    BinaryFile sourceIndex;
-    BinaryFile sourceData;
-    try {
-        if (request.land && !sameMap) {
-            MapStoreOptions options;
-            options.geometry = request.sourceGeometry;
-            options.readOnly = true;
-            if (!sourceMap.Open(request.source.map.string(), options)) {
-                throw TransplantError("Cannot open the source " +
-                                      request.source.map.filename().string() + " (" +
-                                      request.source.map.string() + "): " +
-                                      OpenFailureReason(sourceMap.File().OpenError()) + ".");
-            }
-        }
-        if (withStatics && !sameIndex) {
-            OpenOrThrow(sourceIndex, request.source.staticsIndex, BinaryFile::Mode::ReadOnlyShared,
-                        "source");
-        }
-        if (withStatics && !sameData) {
-            OpenOrThrow(sourceData, request.source.staticsData, BinaryFile::Mode::ReadOnlyShared,
-                        "source");
-        }
-    } catch (const ClientFileError& failure) {
-        throw TransplantError(failure.what());
-    } catch (const FileException& failure) {
-        throw TransplantError(failure.what());
-    }
-    MapStore& landSource = sameMap ? destMap : sourceMap;
-
+    OpenedWorlds worlds;
+    OpenWorlds(request, DestinationAccess::Write, request.dryRun ? nullptr : &store, worlds);
+    MapStore& destMap = worlds.destMap;
+    BinaryFile& destIndex = worlds.destIndex;
+    BinaryFile& destData = worlds.destData;
+    MapStore& landSource = worlds.LandSource();
     const CopySettings landSettings = LandSettings(request.placement);
     StaticsPlan statics;
-    try {
-        if (request.land) {
-            for (MapStore* map : {&landSource, &destMap}) {
-                if (const std::optional<std::string> problem = MapFileProblem(*map)) {
-                    throw TransplantError(*problem);
-                }
-            }
-            const MapCopyRange range = ClipMapCopy(landSettings, destMap.Geometry());
-            if (!range.IsEmpty() &&
-                landSource.Length() <
-                    std::uint64_t(CellOffset(landSource.Geometry(), range.lastX, range.lastY)) +
-                        kMapCellBytes) {
-                throw TransplantError("The source " + request.source.map.filename().string() +
-                                      " is too short for the rectangle.");
-            }
-            summary.land = SurveyLand(landSource, destMap.Geometry(), landSettings);
-        }
-
-        if (withStatics) {
-            const MapGeometry sourceGeometry = WorldGeometry(request.source, request.sourceGeometry);
-            const MapGeometry destGeometry = WorldGeometry(request.destination, request.destinationGeometry);
-            statics.oldIndex = ReadWhole(destIndex);
-            statics.oldData = ReadWhole(destData);
-            HugeBuffer sourceIndexBytes;
-            HugeBuffer sourceDataBytes;
-            if (!sameIndex) {
-                sourceIndexBytes = ReadWhole(sourceIndex);
-            }
-            if (!sameData) {
-                sourceDataBytes = ReadWhole(sourceData);
-            }
-            StaticsPairBytes source{sameIndex ? statics.oldIndex.Bytes() : sourceIndexBytes.Bytes(),
-                                    sameData ? statics.oldData.Bytes() : sourceDataBytes.Bytes(),
-                                    sourceGeometry,
-                                    "source " + request.source.staticsIndex.filename().string(),
-                                    "source " + request.source.staticsData.filename().string()};
-            StaticsPairBytes destination{
-                statics.oldIndex.Bytes(), statics.oldData.Bytes(), destGeometry,
-                "destination " + request.destination.staticsIndex.filename().string(),
-                "destination " + request.destination.staticsData.filename().string()};
-            // The new data holds at most every old static and every source one.
-            statics.newData = HugeBuffer(statics.oldData.Size() + source.data.size());
-            statics.result = TransplantStatics(
-                source, destination, request.placement, *request.statics,
-                [&](std::uint64_t, std::span<const std::uint8_t> bytes) {
-                    statics.newData.Append(bytes);
-                });
-            summary.statics = statics.result.summary;
-        }
-    } catch (const StaticsTransplantError& failure) {
-        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
-    } catch (const ClientFileError& failure) {
-        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
-    } catch (const FileException& failure) {
-        throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
-    }
+    WorkOut(request, worlds, summary, statics);
     if (request.dryRun) {
         return summary;
     }
@@ -515,6 +558,20 @@ TransplantSummary Transplant(const TransplantRequest& request) {
         throw TransplantError(std::string(failure.what()) + " Nothing was changed.");
     }
     return summary;
+}
+
+TransplantPlan PlanTransplant(const TransplantRequest& request) {
+    TransplantPlan plan;
+    OpenedWorlds worlds;
+    OpenWorlds(request, DestinationAccess::ReadOnly, nullptr, worlds);
+    StaticsPlan statics;
+    WorkOut(request, worlds, plan.summary, statics);
+    if (request.statics) {
+        const std::span<const std::uint8_t> data = statics.newData.Bytes();
+        plan.statics = TransplantedStatics{statics.geometry, std::move(statics.result.index),
+                                           std::vector<std::uint8_t>(data.begin(), data.end())};
+    }
+    return plan;
 }
 
 std::string FormatTransplantSummary(const TransplantSummary& summary,

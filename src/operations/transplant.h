@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "clientfiles/map_geometry.h"
 #include "operations/statics_transplant.h"
@@ -92,6 +93,29 @@ struct TransplantSummary {
 // the destination's new data in memory; the land goes a block column at a
 // time.
 TransplantSummary Transplant(const TransplantRequest& request);
+
+// The destination's statics as the transplant leaves them.
+struct TransplantedStatics {
+    MapGeometry geometry;             // the map size their index is laid out for
+    std::vector<std::uint8_t> index;  // staidxN.mul's new contents, as long as before
+    std::vector<std::uint8_t> data;   // staticsN.mul's new contents, whole
+};
+
+struct TransplantPlan {
+    TransplantSummary summary;
+    std::optional<TransplantedStatics> statics;  // nothing when request.statics is empty
+};
+
+// Works out the transplant of request as Transplant does, through the same
+// code, with the same checks and messages, but opens every file for reading
+// only (under the shared lock), rolls back no interrupted change, writes
+// nothing and keeps no journal: request.dryRun and request.journalDirectory
+// are not used. Returns the summary and the destination's new statics; its
+// land is that of CopyPreviewCells over the two maps with the placement's
+// rectangle and offsets (the Copy Map rule). Throws TransplantError and
+// std::bad_alloc as Transplant does. Holds both statics pairs and the new
+// pair in memory.
+TransplantPlan PlanTransplant(const TransplantRequest& request);
 
 // The summary as lines for people, each ending in a newline.
 std::string FormatTransplantSummary(const TransplantSummary& summary,

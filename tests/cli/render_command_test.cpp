@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <png.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <sstream>
@@ -214,6 +215,170 @@ TEST(CopyPreviewCommandTest, AMapThatCannotBeReadExitsWithOneAndWritesNoPicture)
     EXPECT_NE(run.err.find("source map"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir.File("p.png")));
     EXPECT_EQ(Cli({"copy-map", "--preview"}).status, kExitUsage);
+}
+
+// Sample worlds of Tokuno's size (which the map file's length tells, so
+// render draws them whole) and the files of each that a transplant may change.
+class TransplantPreviewCommandTest : public ::testing::Test {
+protected:
+    void MakeWorld(const std::string& name, const char* seed) {
+        const RenderRun made =
+            Cli({"make-sample", dir.File(name), "--facet", "4", "--seed", seed, "--force"});
+        ASSERT_EQ(made.status, kExitSuccess) << made.err;
+    }
+
+    std::vector<test::Bytes> WorldBytes(const std::string& name) const {
+        std::vector<test::Bytes> files;
+        for (const char* file : {"/map4.mul", "/staidx4.mul", "/statics4.mul"}) {
+            files.push_back(test::ReadBytes(dir.File(name) + file));
+        }
+        return files;
+    }
+
+    std::vector<std::string> Transplant(const std::string& from, const std::string& to,
+                                        const std::vector<std::string>& more) const {
+        std::vector<std::string> arguments = {"transplant", "--from",     dir.File(from),
+                                              "--to",       dir.File(to), "--from-map",
+                                              "4",          "--to-map",   "4"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    }
+
+    // The world's map and statics drawn by render into picture.
+    Picture RenderWorld(const std::string& name, const std::string& picture) const {
+        const std::string world = dir.File(name);
+        const RenderRun run =
+            Cli({"render", "--map", world + "/map4.mul", "--statics-index", world + "/staidx4.mul",
+                 "--statics-data", world + "/statics4.mul", "--out", dir.File(picture)});
+        EXPECT_EQ(run.status, kExitSuccess) << run.err;
+        return ReadPicture(dir.File(picture));
+    }
+
+    TempDir dir;
+};
+
+// Each case is previewed, then transplanted for real and drawn by render: the
+// pictures must agree pixel for pixel, the preview must have written nothing
+// but its picture, and the transplant must show in the picture (so a preview
+// of the untouched destination cannot pass).
+TEST_F(TransplantPreviewCommandTest, ThePreviewIsWhatRenderDrawsAfterTheRealTransplant) {
+    struct Case {
+        const char* name;
+        bool sameWorld;
+        std::vector<std::string> options;
+    };
+    const std::vector<Case> cases = {
+        // Land and statics replaced, clipped at the right and bottom edges,
+        // altitudes wrapping.
+        {"replace and clip",
+         false,
+         {"--min-x", "200", "--max-x", "711", "--min-y", "300", "--max-y", "811", "--off-x", "1100",
+          "--off-y", "1000", "--off-z", "120", "--verbose"}},
+        // Statics added to those of the target cells, no land, a rectangle on
+        // no block boundary moved by an offset on none.
+        {"add without land, unaligned",
+         false,
+         {"--min-x", "203", "--max-x", "460", "--min-y", "301", "--max-y", "555", "--off-x", "901",
+          "--off-y", "77", "--off-z", "15", "--land", "no", "--statics", "add"}},
+        // A move within one world onto an overlapping rectangle.
+        {"same world, overlapping",
+         true,
+         {"--min-x", "200", "--max-x", "599", "--min-y", "200", "--max-y", "599", "--off-x", "350",
+          "--off-y", "421", "--off-z=-5"}},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string state = dir.File("state" + std::to_string(round++));
+        ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+        MakeWorld("from", "7");
+        MakeWorld("to", "8");
+        const std::string from = c.sameWorld ? "to" : "from";
+        const std::vector<test::Bytes> before = WorldBytes("to");
+        const Picture unchanged = RenderWorld("to", "before.png");
+
+        std::vector<std::string> preview = Transplant(from, "to", c.options);
+        preview.insert(preview.end(), {"--preview", dir.File("preview.png")});
+        const RenderRun previewRun = Cli(preview);
+        ASSERT_EQ(previewRun.status, kExitSuccess) << previewRun.err;
+        EXPECT_NE(previewRun.out.find("Wrote " + dir.File("preview.png") + ": " + dir.File("to") +
+                                      "/map4.mul and its statics as the transplant would leave "
+                                      "them, 1448 x 1448 pixels, colours from " +
+                                      dir.File("to") +
+                                      "/radarcol.mul; no map or statics file "
+                                      "was written.\n"),
+                  std::string::npos)
+            << previewRun.out;
+        EXPECT_TRUE(WorldBytes("to") == before);
+        EXPECT_FALSE(std::filesystem::exists(state)) << "a journal was kept";
+
+        const RenderRun real = Cli(Transplant(from, "to", c.options));
+        ASSERT_EQ(real.status, kExitSuccess) << real.err;
+        if (c.options.back() == "--verbose") {
+            // The preview's summary is the real transplant's, told as a dry run.
+            EXPECT_TRUE(
+                previewRun.out.starts_with("Dry run, nothing written: the transplant would move" +
+                                           real.out.substr(real.out.find('\n'))))
+                << previewRun.out << real.out;
+            EXPECT_EQ(real.out.find("statics moved:" + std::string(18, ' ') + "0\n"),
+                      std::string::npos)
+                << real.out;
+        }
+        const Picture after = RenderWorld("to", "after.png");
+        const Picture previewPicture = ReadPicture(dir.File("preview.png"));
+        ASSERT_EQ(previewPicture.width, 1448u);
+        ASSERT_EQ(previewPicture.height, 1448u);
+        EXPECT_NE(unchanged.rgb, after.rgb);
+        EXPECT_TRUE(previewPicture.rgb == after.rgb);
+    }
+}
+
+TEST_F(TransplantPreviewCommandTest, AFailureExitsWithOneSaysWhyAndWritesNothing) {
+    ::setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+    MakeWorld("from", "7");
+    MakeWorld("to", "8");
+    const std::vector<test::Bytes> before = WorldBytes("to");
+    const std::vector<std::string> placement = {"--min-x", "0",  "--max-x", "99", "--min-y", "0",
+                                                "--max-y", "99", "--off-x", "10", "--off-y", "10",
+                                                "--off-z", "0"};
+    struct Case {
+        std::vector<std::string> more;
+        std::string says;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {{"--preview", dir.File("no/such/dir/p.png")}, "p.png", kExitOperationFailed},
+        {{"--from-map", "1", "--preview", dir.File("p.png")},
+         "has no map1.mul or map1LegacyMUL.uop.",
+         kExitOperationFailed},
+        {{"--preview="}, "--preview: the picture to write needs a file name", kExitUsage},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = Transplant("from", "to", placement);
+        arguments.insert(arguments.end(), c.more.begin(), c.more.end());
+        const RenderRun run = Cli(arguments);
+        EXPECT_EQ(run.status, c.status) << c.says;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    // Damaged destination statics: the transplant's own refusal.
+    test::Bytes index = test::ReadBytes(dir.File("to/staidx4.mul"));
+    index.resize(index.size() - 12);
+    test::WriteBytes(dir.File("to/staidx4.mul"), index);
+    std::vector<std::string> arguments = Transplant("from", "to", placement);
+    arguments.insert(arguments.end(), {"--preview", dir.File("p.png")});
+    const RenderRun damaged = Cli(arguments);
+    EXPECT_EQ(damaged.status, kExitOperationFailed);
+    EXPECT_NE(damaged.err.find("kestrel-cli: transplant --preview: Error: destination "
+                               "staidx4.mul is too short"),
+              std::string::npos)
+        << damaged.err;
+    EXPECT_NE(damaged.err.find("Nothing was changed."), std::string::npos) << damaged.err;
+
+    EXPECT_FALSE(std::filesystem::exists(dir.File("p.png")));
+    EXPECT_TRUE(test::ReadBytes(dir.File("to/map4.mul")) == before[0]);
+    EXPECT_TRUE(test::ReadBytes(dir.File("to/statics4.mul")) == before[2]);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("state")));
 }
 
 }  // namespace
