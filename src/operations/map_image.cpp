@@ -125,6 +125,12 @@ int CountNear(const Argb* row, int count, Argb color) {
         found += kBitsSet[NearMask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)),
                                    wanted)];
     }
+    if (x + 2 <= count) {
+        found += kBitsSet[NearMask(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x)),
+                                   wanted) &
+                          0b0011];
+        x += 2;
+    }
 #endif
     for (; x < count; ++x) {
         found += Near(row[x], color) ? 1 : 0;
@@ -217,6 +223,96 @@ Argb PackedMean(Packed sum) {
            mean(Field(sum, 0));
 }
 
+#if defined(__SSE2__)
+// The four pixels in one vector, built from registers: a vector load of
+// pixels just stored one by one would wait for the stores.
+__m128i Gather(const Argb (&window)[4]) {
+    return _mm_setr_epi32(static_cast<int>(window[0]), static_cast<int>(window[1]),
+                          static_cast<int>(window[2]), static_cast<int>(window[3]));
+}
+#endif
+
+// Whether a window of up to 2 x 2 pixels whose packed sum is sum is mixed:
+// one of its pixels lies farther than kSummarySpread from the window's mean.
+// window holds its pixels in reading order, repeated from the first up to
+// four (a repeated pixel lies no farther than itself).
+bool WindowMixed(const Argb (&window)[4], Packed sum) {
+    const std::int64_t spread = Field(sum, 3) * kSummarySpread;
+#if defined(__SSE2__)
+    // Per channel count * pixel - sum, in 16 bits (within +-1020), with alpha
+    // and the count left out; their squares summed in 32 bits.
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i pixels = _mm_and_si128(
+        Gather(window), rgb);
+    const __m128i sums = _mm_set1_epi64x(static_cast<long long>(sum & 0x0000FFFFFFFFFFFFull));
+    const __m128i times = _mm_set1_epi16(static_cast<short>(Field(sum, 3)));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low =
+        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), times), sums);
+    const __m128i high =
+        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), times), sums);
+    const __m128i lowSquares = _mm_madd_epi16(low, low);
+    const __m128i highSquares = _mm_madd_epi16(high, high);
+    const __m128i limit = _mm_set1_epi32(static_cast<int>(spread * spread));
+    const __m128i far = _mm_or_si128(
+        _mm_cmpgt_epi32(_mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)), limit),
+        _mm_cmpgt_epi32(_mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)), limit));
+    return (_mm_movemask_ps(_mm_castsi128_ps(far)) & 0b0101) != 0;
+#else
+    for (const Argb color : window) {
+        if (PackedDistance(color, sum) > spread * spread) {
+            return true;
+        }
+    }
+    return false;
+#endif
+}
+
+// Which pixel of a window of up to 2 x 2 pixels (held as for WindowMixed)
+// lies farthest from the mean of its context of up to 6 x 6 pixels, whose
+// packed sum is around; the first on a tie.
+int FarthestOfWindow(const Argb (&window)[4], Packed around) {
+    std::int64_t distances[4];
+#if defined(__SSE2__)
+    // 36 * pixel - sum per channel fits 16 bits (within +-9180), the sum of
+    // its squares 31.
+    const auto count = static_cast<short>(Field(around, 3));
+    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i pixels = _mm_and_si128(
+        Gather(window), rgb);
+    const __m128i sums =
+        _mm_set1_epi64x(static_cast<long long>(around & 0x0000FFFFFFFFFFFFull));
+    const __m128i times = _mm_set1_epi16(count);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low =
+        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), times), sums);
+    const __m128i high =
+        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), times), sums);
+    const __m128i lowSquares = _mm_madd_epi16(low, low);
+    const __m128i highSquares = _mm_madd_epi16(high, high);
+    alignas(16) std::int32_t lanes[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes),
+                    _mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4),
+                    _mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)));
+    distances[0] = lanes[0];
+    distances[1] = lanes[2];
+    distances[2] = lanes[4];
+    distances[3] = lanes[6];
+#else
+    for (int at = 0; at < 4; ++at) {
+        distances[at] = PackedDistance(window[at], around);
+    }
+#endif
+    int farthest = 0;
+    for (int at = 1; at < 4; ++at) {
+        if (distances[at] > distances[farthest]) {
+            farthest = at;
+        }
+    }
+    return farthest;
+}
+
 // The packed sums of every column window in one row window, and in context
 // the sums of each window with its left and right neighbours.
 void PackedRow(ImageView source, std::span<const SampleWindow> columns, SampleWindow row,
@@ -288,6 +384,26 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
             }
             const int windowColumns = column.end - column.start;
             const int windowRows = row.end - row.start;
+            if (windowColumns <= 2 && windowRows <= 2) {
+                // The common windows of views between one and two cells a
+                // pixel, through the vector helpers.
+                const bool wide = windowColumns == 2;
+                const bool tall = windowRows == 2;
+                const Argb small[4] = {first[0],
+                                       wide ? first[1] : tall ? first[source.stride] : first[0],
+                                       wide && tall ? first[source.stride] : first[0],
+                                       wide && tall ? first[source.stride + 1] : first[0]};
+                if (!WindowMixed(small, window)) {
+                    line[px] = PackedMean(window);
+                    continue;
+                }
+                const Argb chosen = small[FarthestOfWindow(
+                    small, above[px + 1] + level[px + 1] + below[px + 1])];
+                line[px] = Supported(source, Around(columns, px + 1), Around(rows, py + 1), chosen)
+                               ? chosen
+                               : PackedMean(window);
+                continue;
+            }
             const std::int64_t spread = count * kSummarySpread;
             if (windowColumns == 2 && windowRows == 2 && first[0] == first[1] &&
                 first[0] == first[source.stride] &&
@@ -327,82 +443,6 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
                            : PackedMean(window);
         }
     }
-}
-
-// Whether a window of 2 x 2 pixels (in reading order) whose packed sum is
-// sum is mixed: one of its pixels lies farther than kSummarySpread from the
-// window's mean.
-bool WindowMixed(const Argb (&window)[4], Packed sum) {
-    constexpr std::int64_t kWindowSpread = std::int64_t{4} * kSummarySpread;
-#if defined(__SSE2__)
-    // Per channel 4 * pixel - sum, in 16 bits (within +-1020), with alpha and
-    // the count left out; their squares summed in 32 bits.
-    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i pixels = _mm_and_si128(
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(window)), rgb);
-    const __m128i sums = _mm_set1_epi64x(static_cast<long long>(sum & 0x0000FFFFFFFFFFFFull));
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i low = _mm_sub_epi16(_mm_slli_epi16(_mm_unpacklo_epi8(pixels, zero), 2), sums);
-    const __m128i high = _mm_sub_epi16(_mm_slli_epi16(_mm_unpackhi_epi8(pixels, zero), 2), sums);
-    const __m128i lowSquares = _mm_madd_epi16(low, low);
-    const __m128i highSquares = _mm_madd_epi16(high, high);
-    const __m128i limit = _mm_set1_epi32(static_cast<int>(kWindowSpread * kWindowSpread));
-    const __m128i far = _mm_or_si128(
-        _mm_cmpgt_epi32(_mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)), limit),
-        _mm_cmpgt_epi32(_mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)), limit));
-    return (_mm_movemask_ps(_mm_castsi128_ps(far)) & 0b0101) != 0;
-#else
-    for (const Argb color : window) {
-        if (PackedDistance(color, sum) > kWindowSpread * kWindowSpread) {
-            return true;
-        }
-    }
-    return false;
-#endif
-}
-
-// Which pixel of a 2 x 2 window (in reading order) lies farthest from the
-// mean of the 6 x 6 context whose packed sum is around; the first on a tie.
-int FarthestOfWindow(const Argb (&window)[4], Packed around) {
-    std::int64_t distances[4];
-#if defined(__SSE2__)
-    // 36 * pixel - sum per channel fits 16 bits (within +-9180), the sum of
-    // its squares 31.
-    const auto count = static_cast<short>(Field(around, 3));
-    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i pixels = _mm_and_si128(
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(window)), rgb);
-    const __m128i sums =
-        _mm_set1_epi64x(static_cast<long long>(around & 0x0000FFFFFFFFFFFFull));
-    const __m128i times = _mm_set1_epi16(count);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i low =
-        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), times), sums);
-    const __m128i high =
-        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), times), sums);
-    const __m128i lowSquares = _mm_madd_epi16(low, low);
-    const __m128i highSquares = _mm_madd_epi16(high, high);
-    alignas(16) std::int32_t lanes[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes),
-                    _mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)));
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4),
-                    _mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)));
-    distances[0] = lanes[0];
-    distances[1] = lanes[2];
-    distances[2] = lanes[4];
-    distances[3] = lanes[6];
-#else
-    for (int at = 0; at < 4; ++at) {
-        distances[at] = PackedDistance(window[at], around);
-    }
-#endif
-    int farthest = 0;
-    for (int at = 1; at < 4; ++at) {
-        if (distances[at] > distances[farthest]) {
-            farthest = at;
-        }
-    }
-    return farthest;
 }
 
 // The packed sums of the 2 x 2 windows of output pixels first - 1 ..
