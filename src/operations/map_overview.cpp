@@ -78,18 +78,35 @@ Argb MapOverview::CellColor(int x, int y) const {
     return color;
 }
 
+void MapOverview::KeepAllCells() const {
+    MapImage cells = MapImage::Unfilled(geometry.width, geometry.height);
+    SplitRows(geometry.height, std::int64_t{geometry.width} * geometry.height,
+              [&](int firstRow, int endRow) {
+                  painter->PaintCells({0, firstRow, geometry.width, endRow - firstRow},
+                                      &cells.At(0, firstRow), cells.width);
+              });
+    const std::lock_guard<std::mutex> lock(paintedMutex);
+    painted = std::move(cells);
+    paintedCells = WholeMap(geometry);
+}
+
 void MapOverview::Repaint(const MapPainter& newPainter, CellRect rect) {
     painter.emplace(newPainter);
-    {
-        const std::lock_guard<std::mutex> lock(paintedMutex);
-        paintedCells = {};
-        painted = MapImage();
-    }
     // The row above rect is shaded by rect's first row.
     int left = std::max(rect.x, 0);
     int top = std::max(rect.y - 1, 0);
     int right = std::min(rect.x + rect.width, geometry.width);
     int bottom = std::min(rect.y + rect.height, geometry.height);
+    {
+        const std::lock_guard<std::mutex> lock(paintedMutex);
+        if (paintedCells == WholeMap(geometry) && left < right && top < bottom) {
+            painter->PaintCells({left, top, right - left, bottom - top}, &painted.At(left, top),
+                                painted.width);
+        } else {
+            paintedCells = {};
+            painted = MapImage();
+        }
+    }
     if (left >= right || top >= bottom || LevelCount() < 2) {
         return;
     }

@@ -47,6 +47,14 @@ public:
     // the map. painter must draw a map of the same geometry.
     void Repaint(const MapPainter& painter, CellRect rect);
 
+    // Paints level 0 whole (4 bytes a cell) and keeps it, so that views
+    // zoomed in draw from it from then on instead of painting the cells they
+    // show. Meant for a background thread once the overview is shown, for a
+    // map whose views should stay smooth at every zoom; Fetch may run
+    // meanwhile, Repaint must not (the painter must not change). Uses up to
+    // two threads; throws std::bad_alloc when level 0 does not fit.
+    void KeepAllCells() const;
+
     // Fills a view of width x height pixels at out (rows apart by stride), its
     // pixel (0, 0) starting at cell (originX, originY) and each pixel
     // cellsPerPixel cells wide and high (below 1 when zoomed in). Draws from
@@ -68,7 +76,8 @@ private:
     std::optional<MapPainter> painter;
     std::vector<MapImage> levels;  // levels[0] is left empty
 
-    // Level 0 as last painted for a view: the cells of paintedCells.
+    // Level 0 as last painted for a view: the cells of paintedCells (the
+    // whole map once KeepAllCells is done).
     mutable std::mutex paintedMutex;
     mutable CellRect paintedCells;
     mutable MapImage painted;

@@ -95,6 +95,7 @@ MapViewsPanel::MapViewsPanel(QWidget* parent) : QWidget(parent) {
 }
 
 MapViewsPanel::~MapViewsPanel() {
+    keepingCells.waitForFinished();
     sourceWatcher.waitForFinished();
     destWatcher.waitForFinished();
     previewWatcher.waitForFinished();
@@ -171,6 +172,16 @@ void MapViewsPanel::SourceDrawn() {
     }
     sourceMap = drawn.map;
     sourceView->SetContent(drawn.content);
+    // With the overview shown, every cell is painted once more in the
+    // background, so that zooming in on the source never waits for painting.
+    // The content is held until that is done; a map too large for it keeps
+    // painting the cells each view shows.
+    keepingCells = QtConcurrent::run([content = drawn.content] {
+        try {
+            content->Overview().KeepAllCells();
+        } catch (const std::bad_alloc&) {
+        }
+    });
     ShowOutlines();
     StartPreview();
 }

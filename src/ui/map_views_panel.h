@@ -86,6 +86,7 @@ private:
     std::shared_ptr<const LoadedMap> destMap;
     std::shared_ptr<MapContent> preview;
     QFutureWatcher<Drawn> sourceWatcher;
+    QFuture<void> keepingCells;
     QFutureWatcher<Drawn> destWatcher;
     QFutureWatcher<Drawn> previewWatcher;
     bool previewAgain = false;

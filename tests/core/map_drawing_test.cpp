@@ -449,17 +449,25 @@ TEST(MapOverviewTest, LevelsAndViewsEqualTheWholeMapSummarisedThePlainWay) {
     EXPECT_EQ(overview.CellColor(30, 20), plain[0].At(30, 20));
 
     // Cells change; the repaint of their rectangle leaves the overview as a
-    // fresh drawing would be, level 0 of views included.
-    mottled.map.Set(33, 21, kWater, 9);
-    mottled.map.Set(34, 22, kRoad, -3);
-    cells = mottled.map.Cells();
-    overview.Repaint(MapPainter(cells, &statics, colors), {33, 21, 2, 2});
-    plain = PlainLevels(MapPainter(cells, &statics, colors));
-    for (int level = 1; level < overview.LevelCount(); ++level) {
-        ExpectSameImage(overview.Level(level), plain[static_cast<std::size_t>(level)].View(),
-                        "repainted level " + std::to_string(level));
-    }
-    expectViews("repainted");
+    // fresh drawing would be, level 0 of views included: first while level 0
+    // is painted for each view, then once it is kept whole.
+    const auto change = [&](int x, int y, std::uint16_t tile, std::int8_t altitude,
+                            const std::string& when) {
+        mottled.map.Set(x, y, tile, altitude);
+        mottled.map.Set(x + 1, y + 1, kRoad, static_cast<std::int8_t>(-altitude));
+        cells = mottled.map.Cells();
+        overview.Repaint(MapPainter(cells, &statics, colors), {x, y, 2, 2});
+        plain = PlainLevels(MapPainter(cells, &statics, colors));
+        for (int level = 1; level < overview.LevelCount(); ++level) {
+            ExpectSameImage(overview.Level(level), plain[static_cast<std::size_t>(level)].View(),
+                            when + " level " + std::to_string(level));
+        }
+        expectViews(when);
+    };
+    change(33, 21, kWater, 9, "repainted");
+    overview.KeepAllCells();
+    expectViews("all cells kept");
+    change(12, 5, kWater, 7, "repainted with all cells kept");
 }
 
 TEST(CopyPreviewTest, ThePreviewHoldsTheCellsARealCopyWrites) {
