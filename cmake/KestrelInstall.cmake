@@ -9,6 +9,7 @@
 #   share/icons/hicolor/*/apps/         io.github.kestrel_uo.Kestrel.{png,svg}
 #   share/man/man1/                     kestrel-cli.1
 #   share/doc/kestrel/                  help_index.html (the user's guide, opened by F1)
+#                                       and the screenshots it shows
 
 set(KESTREL_APP_ID io.github.kestrel_uo.Kestrel)
 
@@ -20,6 +21,8 @@ set(KESTREL_DESKTOP_FILE ${PROJECT_SOURCE_DIR}/data/desktop/${KESTREL_APP_ID}.de
 set(KESTREL_METAINFO_FILE
     ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_DATAROOTDIR}/metainfo/${KESTREL_APP_ID}.metainfo.xml)
 set(KESTREL_GUIDE_FILE ${PROJECT_SOURCE_DIR}/docs/help_index.html)
+set(KESTREL_GUIDE_PICTURES ${PROJECT_SOURCE_DIR}/docs/kestrel-dialog.png
+                           ${PROJECT_SOURCE_DIR}/docs/about-dialog.png)
 # The manual page carries the version and the release month.
 set(KESTREL_MANUAL_FILE ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_MANDIR}/man1/kestrel-cli.1)
 
@@ -28,8 +31,12 @@ configure_file(${PROJECT_SOURCE_DIR}/data/desktop/${KESTREL_APP_ID}.metainfo.xml
 configure_file(${PROJECT_SOURCE_DIR}/docs/kestrel-cli.1.in ${KESTREL_MANUAL_FILE} @ONLY)
 configure_file(${KESTREL_GUIDE_FILE}
                ${CMAKE_BINARY_DIR}/${KESTREL_INSTALL_DOCDIR}/help_index.html COPYONLY)
+foreach(picture ${KESTREL_GUIDE_PICTURES})
+    get_filename_component(name ${picture} NAME)
+    configure_file(${picture} ${CMAKE_BINARY_DIR}/${KESTREL_INSTALL_DOCDIR}/${name} COPYONLY)
+endforeach()
 
-install(FILES ${KESTREL_GUIDE_FILE} DESTINATION ${KESTREL_INSTALL_DOCDIR})
+install(FILES ${KESTREL_GUIDE_FILE} ${KESTREL_GUIDE_PICTURES} DESTINATION ${KESTREL_INSTALL_DOCDIR})
 install(FILES ${KESTREL_MANUAL_FILE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The menu entry, the software-centre description and the icon belong to the

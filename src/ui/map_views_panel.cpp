@@ -15,6 +15,8 @@ namespace kestrel {
 namespace {
 
 constexpr const char* kReading = "Reading the map...";
+// Pixels between the status line's frame and its text.
+constexpr int kStatusMargin = 2;
 
 // Reads (and draws) off the UI thread; a failure becomes the view's message.
 template <typename Work>
@@ -61,11 +63,19 @@ MapViewsPanel::MapViewsPanel(QWidget* parent) : QWidget(parent) {
     views->addWidget(sourceView);
     views->addWidget(destView);
     layout->addLayout(views, 1);
+    // The status line has a row of its own right under the views, framed as
+    // a sunken panel one text line high, so that it shows where it is even
+    // while the pointer is off the maps and it is blank.
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("mapStatusLine"));
     status->setTextFormat(Qt::PlainText);
+    status->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    status->setMargin(kStatusMargin);
+    status->setMinimumHeight(status->fontMetrics().height() +
+                             2 * (status->frameWidth() + kStatusMargin));
+    layout->addWidget(status);
     footer = new QHBoxLayout;
-    footer->addWidget(status, 1);
+    footer->addStretch(1);
     layout->addLayout(footer);
 
     sourceView->SetContent(nullptr, QStringLiteral("No map file given."));

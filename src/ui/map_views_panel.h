@@ -50,10 +50,9 @@ public:
     MapView* SourceView() const { return sourceView; }
     MapView* DestinationView() const { return destView; }
     QTabBar* Tabs() const { return tabs; }
-    // The line that tells the cell under the pointer.
+    // The line under the views that tells the cell under the pointer.
     QLabel* StatusLine() const { return status; }
-    // Adds a control at the end of the row below the views, after the
-    // status line.
+    // Adds a control at the right end of the row below the status line.
     void AddToFooter(QWidget* control);
     // Whether a map is still being read or drawn.
     bool Busy() const;

@@ -1,6 +1,6 @@
-// Renders the main dialog (over a sample Ilshenar, its map views side by side)
-// and the About box, into kestrel-dialog.png and about-dialog.png in the
-// directory given.
+// Renders the main dialog (copying from one sample Ilshenar into another, its
+// map views side by side, the pointer over the source map) and the About box,
+// into kestrel-dialog.png and about-dialog.png in the directory given.
 
 #include <cstdio>
 
@@ -17,6 +17,7 @@
 #include "ui/map_view.h"
 #include "ui/map_views_panel.h"
 #include "ui/remembered_fields.h"
+#include "ui/transplant_panel.h"
 
 namespace {
 
@@ -40,43 +41,59 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: kestrel-screenshots DIRECTORY\n");
         return 2;
     }
-    const QDir directory(QString::fromLocal8Bit(argv[1]));
+    // Taken whole: the current directory changes below.
+    const QDir directory(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
     // The user's remembered fields are neither shown nor changed.
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    // Two sample Ilshenars, one to copy from and one to copy into, named by
+    // paths relative to the current directory, as a user may type them: the
+    // fields then show the same short text at every run.
     QTemporaryDir world;
+    QDir::setCurrent(world.path());
+    QDir(world.path()).mkpath(QStringLiteral("sample"));
+    QDir(world.path()).mkpath(QStringLiteral("shard"));
     kestrel::SampleWorldOptions options;
     options.geometry = {2304, 1600};
     options.mapNumber = 2;
-    kestrel::WriteSampleWorld(world.path().toStdString(), options);
+    kestrel::WriteSampleWorld((world.path() + QStringLiteral("/sample")).toStdString(), options);
+    options.seed = 7;
+    kestrel::WriteSampleWorld((world.path() + QStringLiteral("/shard")).toStdString(), options);
     kestrel::MainDialog dialog;
-    dialog.resize(1180, 520);
+    dialog.resize(1180, 540);
     dialog.show();
     QApplication::processEvents();
-    const auto set = [&](kestrel::SettingsField field, const QString& text) {
-        dialog.Edit(field)->setText(text);
+    const auto set = [&](kestrel::SettingsField field, const char* text) {
+        dialog.Edit(field)->setText(QString::fromLatin1(text));
     };
-    set(kestrel::SettingsField::SourceMapPath, world.filePath(QStringLiteral("map2.mul")));
-    set(kestrel::SettingsField::StaticsIndexPath, world.filePath(QStringLiteral("staidx2.mul")));
-    set(kestrel::SettingsField::StaticsDataPath, world.filePath(QStringLiteral("statics2.mul")));
-    set(kestrel::SettingsField::DestMapPath, world.filePath(QStringLiteral("map2.mul")));
-    set(kestrel::SettingsField::MinX, QStringLiteral("600"));
-    set(kestrel::SettingsField::MinY, QStringLiteral("500"));
-    set(kestrel::SettingsField::MaxX, QStringLiteral("1000"));
-    set(kestrel::SettingsField::MaxY, QStringLiteral("800"));
-    set(kestrel::SettingsField::OffX, QStringLiteral("1500"));
-    set(kestrel::SettingsField::OffY, QStringLiteral("1000"));
-    dialog.Views()->Show(kestrel::MapViewsPanel::Shown::Both);
+    set(kestrel::SettingsField::StaticsIndexPath, "sample/staidx2.mul");
+    set(kestrel::SettingsField::StaticsDataPath, "sample/statics2.mul");
+    set(kestrel::SettingsField::SourceMapPath, "sample/map2.mul");
+    set(kestrel::SettingsField::ItemsPath, "shard/items.wsc");
+    set(kestrel::SettingsField::DestMapPath, "shard/map2.mul");
+    set(kestrel::SettingsField::MinX, "600");
+    set(kestrel::SettingsField::MinY, "500");
+    set(kestrel::SettingsField::MaxX, "1000");
+    set(kestrel::SettingsField::MaxY, "800");
+    set(kestrel::SettingsField::OffX, "1500");
+    set(kestrel::SettingsField::OffY, "1000");
+    dialog.Transplant()->IndexEdit()->setText(QStringLiteral("shard/staidx2.mul"));
+    dialog.Transplant()->DataEdit()->setText(QStringLiteral("shard/statics2.mul"));
+    kestrel::MapViewsPanel* views = dialog.Views();
+    views->Show(kestrel::MapViewsPanel::Shown::Both);
     const bool drawn = QTest::qWaitFor(
         [&] {
-            return !dialog.Views()->Busy() &&
-                   dialog.Views()->DestinationView()->Content() != nullptr;
+            return !views->Busy() && views->SourceView()->Content() != nullptr &&
+                   views->DestinationView()->Content() != nullptr;
         },
         60000);
     if (!drawn) {
         std::fprintf(stderr, "kestrel-screenshots: the map views were not drawn\n");
         return 1;
     }
+    // The pointer over a cell of the rectangle, which the status line names.
+    kestrel::MapView* source = views->SourceView();
+    QTest::mouseMove(source, source->PointOf(QPointF(820.5, 640.5)).toPoint());
     if (!Save(dialog, directory, "kestrel-dialog.png")) {
         return 1;
     }

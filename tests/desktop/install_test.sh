@@ -35,9 +35,20 @@ else
     fail "share/doc/kestrel/help_index.html is not installed"
 fi
 
+# The screenshots the guide shows lie beside it.
+for picture in kestrel-dialog.png about-dialog.png; do
+    grep -q "src=\"$picture\"" "$source/docs/help_index.html" || fail "the guide does not show $picture"
+    cmp -s "$prefix/share/doc/kestrel/$picture" "$source/docs/$picture" ||
+        fail "share/doc/kestrel/$picture is not installed beside the guide"
+done
+
 # The build tree mirrors the installed tree for the guide.
 cmp -s "$build/bin/../share/doc/kestrel/help_index.html" "$source/docs/help_index.html" ||
     fail "build tree has no current copy of the guide in share/doc/kestrel"
+for picture in kestrel-dialog.png about-dialog.png; do
+    cmp -s "$build/share/doc/kestrel/$picture" "$source/docs/$picture" ||
+        fail "build tree has no current copy of $picture in share/doc/kestrel"
+done
 
 # Desktop integration, with the names pointing at each other.
 if [ "$gui_option" = ON ]; then

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 
@@ -169,6 +170,34 @@ private slots:
                  QStringLiteral("X 17, Y 9   tile 0x%1   altitude %2")
                      .arg(cell.tileId, 4, 16, QLatin1Char('0'))
                      .arg(int(cell.altitude)));
+    }
+
+    // The status line has its own row between the views and the folder
+    // buttons, a text line high while blank, and a margin above the dialog's
+    // bottom edge.
+    void statusLineLiesUnderTheViewsClearOfTheBottomEdge() {
+        MainDialog dialog;
+        QVERIFY(ShowActive(dialog));
+        MapViewsPanel* views = dialog.Views();
+        views->Show(MapViewsPanel::Shown::Both);
+        QApplication::processEvents();
+        const auto inDialog = [&](const QWidget* widget) {
+            return QRect(widget->mapTo(&dialog, QPoint(0, 0)), widget->size());
+        };
+        QLabel* status = views->StatusLine();
+        QVERIFY(status->isVisible());
+        QVERIFY(status->text().isEmpty());
+        const QRect line = inDialog(status);
+        QVERIFY(line.height() >= status->fontMetrics().height());
+        for (const MapView* view : {views->SourceView(), views->DestinationView()}) {
+            QVERIFY(inDialog(view).bottom() < line.top());
+        }
+        const QList<QPushButton*> folders = views->findChildren<QPushButton*>();
+        QCOMPARE(folders.size(), 2);
+        for (const QPushButton* folder : folders) {
+            QVERIFY2(line.bottom() < inDialog(folder).top(), qPrintable(folder->text()));
+        }
+        QVERIFY(line.bottom() < dialog.height() - status->fontMetrics().height());
     }
 
     void wheelZoomsAboutThePointer() {
