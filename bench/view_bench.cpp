@@ -86,10 +86,13 @@ int main(int argc, char** argv) {
 
     kestrel::MapView view(kestrel::MapView::Drag::Rectangle);
     view.resize(kViewWidth, kViewHeight);
-    view.SetContent(std::make_shared<kestrel::MapContent>(kestrel::LoadMap(map, index, data)));
+    const auto content = std::make_shared<kestrel::MapContent>(kestrel::LoadMap(map, index, data));
+    // As the dialog does for a source map in the background.
+    content->Overview().KeepAllCells();
+    view.SetContent(content);
     view.show();
     QApplication::processEvents();
-    for (const double cellsPerPixel : {1.0 / 8, 0.5, 1.0, 3.0, 8.0, 40.0}) {
+    for (const double cellsPerPixel : {1.0 / 8, 0.5, 1.0, 1.9, 3.0, 3.9, 8.0, 40.0}) {
         view.ShowArea(QPointF(1000.5, 700.25), cellsPerPixel);
         std::vector<double> repaints;
         for (int run = 0; run < std::max(runs, 9); ++run) {

@@ -358,11 +358,17 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
         sums[at].resize(columns.size());
         context[at].resize(columns.size());
     }
+    // The context spans of the columns are the same on every row.
+    std::vector<SampleWindow> columnsAround(columns.size());
+    for (std::size_t at = 1; at + 1 < columns.size(); ++at) {
+        columnsAround[at] = Around(columns, at);
+    }
     // Rolling: slot (py + k) % 3 holds window row py + k.
     PackedRow(source, columns, rows[0], sums[0], context[0]);
     PackedRow(source, columns, rows[1], sums[1], context[1]);
     for (std::size_t py = 0; py < height; ++py) {
         PackedRow(source, columns, rows[py + 2], sums[(py + 2) % 3], context[(py + 2) % 3]);
+        const SampleWindow rowsAround = Around(rows, py + 1);
         const std::vector<Packed>& here = sums[(py + 1) % 3];
         const std::vector<Packed>& above = context[py % 3];
         const std::vector<Packed>& level = context[(py + 1) % 3];
@@ -399,7 +405,7 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
                 }
                 const Argb chosen = small[FarthestOfWindow(
                     small, above[px + 1] + level[px + 1] + below[px + 1])];
-                line[px] = Supported(source, Around(columns, px + 1), Around(rows, py + 1), chosen)
+                line[px] = Supported(source, columnsAround[px + 1], rowsAround, chosen)
                                ? chosen
                                : PackedMean(window);
                 continue;
@@ -438,7 +444,7 @@ void ResamplePacked(ImageView source, std::span<const SampleWindow> columns,
                     }
                 }
             }
-            line[px] = Supported(source, Around(columns, px + 1), Around(rows, py + 1), chosen)
+            line[px] = Supported(source, columnsAround[px + 1], rowsAround, chosen)
                            ? chosen
                            : PackedMean(window);
         }

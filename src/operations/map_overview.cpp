@@ -21,6 +21,10 @@ constexpr int kBandRows = 32;
 // room on each side, as a share of what it shows, can pan over or zoom into.
 constexpr double kPaintedMargin = 0.25;
 
+// A view takes the next level up once its pixels are this share of that
+// level's pixels.
+constexpr double kNearestLevel = 0.75;
+
 bool Contains(CellRect outer, CellRect inner) {
     return inner.x >= outer.x && inner.y >= outer.y &&
            inner.x + inner.width <= outer.x + outer.width &&
@@ -169,7 +173,7 @@ void MapOverview::Fetch(double originX, double originY, double cellsPerPixel, in
     }
     int level = 0;
     double levelScale = 1;
-    while (level + 1 < LevelCount() && levelScale * 2 <= cellsPerPixel) {
+    while (level + 1 < LevelCount() && levelScale * 2 * kNearestLevel <= cellsPerPixel) {
         ++level;
         levelScale *= 2;
     }

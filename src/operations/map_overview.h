@@ -58,9 +58,13 @@ public:
     // Fills a view of width x height pixels at out (rows apart by stride), its
     // pixel (0, 0) starting at cell (originX, originY) and each pixel
     // cellsPerPixel cells wide and high (below 1 when zoomed in). Draws from
-    // the level k with 2^k <= cellsPerPixel < 2^(k+1) (level 0 when zoomed
-    // in; the top level past that), each pixel summarising the level's pixels
-    // it covers as ResampleImage does; pixels off the map are background.
+    // the level whose pixels are nearest the view's in size: level k for
+    // 0.75 x 2^k <= cellsPerPixel < 1.5 x 2^k (level 0 below 1.5, the top
+    // level past it), each view pixel summarising the level's pixels it covers
+    // as ResampleImage does. A level pixel is thus drawn at least two thirds
+    // of a view pixel wide, so nothing a level shows is lost, and a view never
+    // summarises windows of more than 2 x 2 level pixels, which keeps a repaint
+    // quick at every zoom. Pixels off the map are background.
     // Level 0 is painted for the cells the view covers, with a margin around
     // them so that a view panned a little or zoomed in further draws from the
     // cells already painted. Uses up to two threads; safe to call from one

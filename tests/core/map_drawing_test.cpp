@@ -422,7 +422,7 @@ TEST(MapOverviewTest, LevelsAndViewsEqualTheWholeMapSummarisedThePlainWay) {
     // panned a little (level 0 then draws from the cells painted before)
     // and then far.
     const auto expectViews = [&](const std::string& when) {
-        for (const double cellsPerPixel : {0.3, 1.0, 1.5, 2.0, 3.7, 9.0, 100.0}) {
+        for (const double cellsPerPixel : {0.3, 1.0, 1.3, 1.5, 2.0, 3.7, 5.0, 9.0, 100.0}) {
             for (const auto& [x, y] : {std::pair{10.5, 3.0}, {11.0, 4.5}, {-20.0, 30.0}}) {
                 constexpr int kWidth = 23;
                 constexpr int kHeight = 17;
@@ -431,7 +431,8 @@ TEST(MapOverviewTest, LevelsAndViewsEqualTheWholeMapSummarisedThePlainWay) {
                                0xFF123456u);
                 int level = 0;
                 double levelScale = 1;
-                while (level + 1 < overview.LevelCount() && levelScale * 2 <= cellsPerPixel) {
+                while (level + 1 < overview.LevelCount() &&
+                       levelScale * 1.5 <= cellsPerPixel) {
                     ++level;
                     levelScale *= 2;
                 }
