@@ -76,8 +76,10 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         panel.SetSourceFiles(map, index, data);
+        // Waiting blocks, as the dialog's event loop does: a loop that polls
+        // would take a core from the drawing.
         while (panel.SourceView()->Content() == nullptr) {
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         panel.SourceView()->repaint();
         opens.push_back(double(timer.nsecsElapsed()) / 1e6);
