@@ -1,6 +1,8 @@
 #include "operations/map_overview.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "operations/split_rows.h"
 
@@ -137,24 +139,34 @@ void MapOverview::HalveCells(CellRect rect) {
     // column and row so that the band's windows fall as the whole map's do.
     const int cellLeft = std::max(2 * rect.x - 2, 0);
     const int cellRight = std::min(2 * (rect.x + rect.width) + 2, geometry.width);
-    SplitRows(rect.height, std::int64_t{rect.width} * rect.height * 4,
-              [&](int firstRow, int endRow) {
-                  std::vector<Argb> cells;
-                  for (int band = firstRow; band < endRow; band += kBandRows) {
-                      const int bandTop = rect.y + band;
-                      const int bandBottom = rect.y + std::min(band + kBandRows, endRow);
-                      const int cellTop = std::max(2 * bandTop - 2, 0);
-                      const int cellBottom = std::min(2 * bandBottom + 2, geometry.height);
-                      const int cellWidth = cellRight - cellLeft;
-                      cells.resize(static_cast<std::size_t>(cellWidth) *
-                                   static_cast<std::size_t>(cellBottom - cellTop));
-                      painter->PaintCells({cellLeft, cellTop, cellWidth, cellBottom - cellTop},
-                                          cells.data(), cellWidth);
-                      HalveImage({cells.data(), cellWidth, cellBottom - cellTop, cellWidth},
-                                 rect.x - cellLeft / 2, bandTop - cellTop / 2, rect.width,
-                                 bandBottom - bandTop, &image.At(rect.x, bandTop), image.width);
-                  }
-              });
+    const auto halveBands = [&](std::atomic<int>& nextBand) {
+        std::vector<Argb> cells;
+        for (int band = nextBand++ * kBandRows; band < rect.height;
+             band = nextBand++ * kBandRows) {
+            const int bandTop = rect.y + band;
+            const int bandBottom = rect.y + std::min(band + kBandRows, rect.height);
+            const int cellTop = std::max(2 * bandTop - 2, 0);
+            const int cellBottom = std::min(2 * bandBottom + 2, geometry.height);
+            const int cellWidth = cellRight - cellLeft;
+            cells.resize(static_cast<std::size_t>(cellWidth) *
+                         static_cast<std::size_t>(cellBottom - cellTop));
+            painter->PaintCells({cellLeft, cellTop, cellWidth, cellBottom - cellTop},
+                                cells.data(), cellWidth);
+            HalveImage({cells.data(), cellWidth, cellBottom - cellTop, cellWidth},
+                       rect.x - cellLeft / 2, bandTop - cellTop / 2, rect.width,
+                       bandBottom - bandTop, &image.At(rect.x, bandTop), image.width);
+        }
+    };
+    // Two threads take the bands in turn, so that neither waits for the
+    // other when one part of the map costs more to draw than another.
+    std::atomic<int> nextBand{0};
+    if (std::int64_t{rect.width} * rect.height * 4 < kThreadedPixels || rect.height <= kBandRows) {
+        halveBands(nextBand);
+        return;
+    }
+    std::thread helper([&] { halveBands(nextBand); });
+    halveBands(nextBand);
+    helper.join();
 }
 
 void MapOverview::Summarise(int level, CellRect rect) {

@@ -34,15 +34,26 @@ void MapPainter::PaintCells(CellRect rect, Argb* out, std::ptrdiff_t stride) con
     const int lastRow = rect.y + rect.height - 1;
     const int firstBlockColumn = rect.x / kCellsPerBlockSide;
     const int lastBlockColumn = (rect.x + rect.width - 1) / kCellsPerBlockSide;
+    int belowRow = -1;  // where the row below the last block row was read
     for (int top = rect.y; top <= lastRow;) {
         const int by = top / kCellsPerBlockSide;
         const int bottom = std::min(lastRow, by * kCellsPerBlockSide + kCellsPerBlockSide - 1);
         const int rows = bottom - top + 1;
         const bool rowBelow = bottom + 1 < geometry.height;
-        for (int row = 0; row < rows + (rowBelow ? 1 : 0); ++row) {
+        // The row read below the last block row is this one's first: moved,
+        // not read again.
+        int row = 0;
+        if (belowRow >= 0) {
+            std::copy_n(land.begin() + static_cast<std::ptrdiff_t>(
+                                           static_cast<std::size_t>(belowRow) * width),
+                        width, land.begin());
+            row = 1;
+        }
+        for (; row < rows + (rowBelow ? 1 : 0); ++row) {
             cells.ReadRow(rect.x, top + row, rect.width,
                           land.data() + static_cast<std::size_t>(row) * width);
         }
+        belowRow = rowBelow ? rows : -1;
 
         std::fill(topZ.begin(), topZ.begin() + static_cast<std::ptrdiff_t>(rows * rect.width),
                   kNoStatic);

@@ -1,6 +1,9 @@
 #include "ui/map_content.h"
 
 #include <algorithm>
+#include <future>
+#include <tuple>
+#include <utility>
 #include <mutex>
 
 #include "clientfiles/file_bytes.h"
@@ -50,6 +53,14 @@ std::shared_ptr<const LoadedMap> LoadMap(const std::string& mapPath, const std::
                                          const std::string& dataPath) {
     auto loaded = std::make_shared<LoadedMap>();
     loaded->path = mapPath;
+    // The statics are read beside the map, on a thread of their own.
+    const bool withStatics = !indexPath.empty() && !dataPath.empty();
+    std::future<std::pair<LargeVector<std::uint8_t>, LargeVector<std::uint8_t>>> statics;
+    if (withStatics) {
+        statics = std::async(std::launch::async, [indexPath, dataPath] {
+            return std::pair{ReadLargeFileBytes(indexPath), ReadLargeFileBytes(dataPath)};
+        });
+    }
     // MapStore holds the file under a lock while it reads; two views reading
     // the same map (a copy within one map) take turns instead of one failing.
     static std::mutex reading;
@@ -65,9 +76,8 @@ std::shared_ptr<const LoadedMap> LoadMap(const std::string& mapPath, const std::
     loaded->mapBytes.resize(static_cast<std::size_t>(store.Length()));
     loaded->mapBytes.resize(store.Read(0, loaded->mapBytes.data(), loaded->mapBytes.size()));
     store.Close();
-    if (!indexPath.empty() && !dataPath.empty()) {
-        loaded->indexBytes = ReadLargeFileBytes(indexPath);
-        loaded->dataBytes = ReadLargeFileBytes(dataPath);
+    if (withStatics) {
+        std::tie(loaded->indexBytes, loaded->dataBytes) = statics.get();
         loaded->statics = std::make_unique<MulStaticBlocks>(loaded->geometry, loaded->indexBytes,
                                                             loaded->dataBytes);
     }
