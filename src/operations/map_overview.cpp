@@ -21,7 +21,7 @@ constexpr int kBandRows = 32;
 
 // The cells (and their pixels) that a level 0 view painted with this much
 // room on each side, as a share of what it shows, can pan over or zoom into.
-constexpr double kPaintedMargin = 0.25;
+constexpr double kPaintedMargin = 0.15;
 
 // A view takes the next level up once its pixels are this share of that
 // level's pixels.
@@ -211,7 +211,12 @@ void MapOverview::Fetch(double originX, double originY, double cellsPerPixel, in
             const SampleWindow wideY = Widened(spanY, kPaintedMargin, geometry.height);
             paintedCells = {wideX.start, wideY.start, wideX.end - wideX.start,
                             wideY.end - wideY.start};
-            painted = MapImage::Unfilled(paintedCells.width, paintedCells.height);
+            // The memory of the cells painted before is kept where it is large
+            // enough: fresh memory costs a page fault per page.
+            painted.width = paintedCells.width;
+            painted.height = paintedCells.height;
+            painted.pixels.resize(static_cast<std::size_t>(painted.width) *
+                                  static_cast<std::size_t>(painted.height));
             SplitRows(paintedCells.height, std::int64_t{paintedCells.width} * paintedCells.height,
                       [&](int firstRow, int endRow) {
                           painter->PaintCells({paintedCells.x, paintedCells.y + firstRow,
