@@ -32,19 +32,6 @@ int Failure(std::ostream& err, const std::string& problem) {
     return kExitOperationFailed;
 }
 
-// The land part of the transplant as a Copy Map of the same rectangle.
-CopySettings LandSettings(const TransplantPlacement& placement) {
-    CopySettings settings;
-    settings.minX = placement.minX;
-    settings.maxX = placement.maxX;
-    settings.minY = placement.minY;
-    settings.maxY = placement.maxY;
-    settings.offX = placement.offX;
-    settings.offY = placement.offY;
-    settings.offZ = placement.offZ;
-    return settings;
-}
-
 }  // namespace
 
 int RunTransplantPreview(const TransplantRequest& request, const std::string& pngPath,

@@ -232,18 +232,19 @@ __m128i Gather(const Argb (&window)[4]) {
 }
 #endif
 
-// Whether a window of up to 2 x 2 pixels whose packed sum is sum is mixed:
-// one of its pixels lies farther than kSummarySpread from the window's mean.
-// window holds its pixels in reading order, repeated from the first up to
-// four (a repeated pixel lies no farther than itself).
-bool WindowMixed(const Argb (&window)[4], Packed sum) {
-    const std::int64_t spread = Field(sum, 3) * kSummarySpread;
 #if defined(__SSE2__)
-    // Per channel count * pixel - sum, in 16 bits (within +-1020), with alpha
-    // and the count left out; their squares summed in 32 bits.
-    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i pixels = _mm_and_si128(
-        Gather(window), rgb);
+// PackedDistance of each of the four pixels from sum, in lanes 0 and 2 of
+// each half: pixels 0 and 1 in low, 2 and 3 in high. count * pixel - sum
+// per channel fits 16 bits for sums of up to 36 pixels (within +-9180), the
+// sum of its squares 31.
+struct LaneDistances {
+    __m128i low;
+    __m128i high;
+};
+
+LaneDistances PackedDistances(const Argb (&window)[4], Packed sum) {
+    const __m128i pixels = _mm_and_si128(Gather(window), _mm_set1_epi32(0x00FFFFFF));
+    // The channels' sums without the count, which meets the cleared alpha.
     const __m128i sums = _mm_set1_epi64x(static_cast<long long>(sum & 0x0000FFFFFFFFFFFFull));
     const __m128i times = _mm_set1_epi16(static_cast<short>(Field(sum, 3)));
     const __m128i zero = _mm_setzero_si128();
@@ -251,12 +252,24 @@ bool WindowMixed(const Argb (&window)[4], Packed sum) {
         _mm_sub_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), times), sums);
     const __m128i high =
         _mm_sub_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), times), sums);
+    // Per pixel: blue^2 + green^2 in one 32-bit lane, red^2 in the next.
     const __m128i lowSquares = _mm_madd_epi16(low, low);
     const __m128i highSquares = _mm_madd_epi16(high, high);
+    return {_mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)),
+            _mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32))};
+}
+#endif
+
+// Whether a window of up to 2 x 2 pixels whose packed sum is sum is mixed:
+// one of its pixels lies farther than kSummarySpread from the window's mean.
+// window holds its pixels in reading order, repeated from the first up to
+// four (a repeated pixel lies no farther than itself).
+bool WindowMixed(const Argb (&window)[4], Packed sum) {
+    const std::int64_t spread = Field(sum, 3) * kSummarySpread;
+#if defined(__SSE2__)
+    const auto [low, high] = PackedDistances(window, sum);
     const __m128i limit = _mm_set1_epi32(static_cast<int>(spread * spread));
-    const __m128i far = _mm_or_si128(
-        _mm_cmpgt_epi32(_mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)), limit),
-        _mm_cmpgt_epi32(_mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)), limit));
+    const __m128i far = _mm_or_si128(_mm_cmpgt_epi32(low, limit), _mm_cmpgt_epi32(high, limit));
     return (_mm_movemask_ps(_mm_castsi128_ps(far)) & 0b0101) != 0;
 #else
     for (const Argb color : window) {
@@ -274,27 +287,10 @@ bool WindowMixed(const Argb (&window)[4], Packed sum) {
 int FarthestOfWindow(const Argb (&window)[4], Packed around) {
     std::int64_t distances[4];
 #if defined(__SSE2__)
-    // 36 * pixel - sum per channel fits 16 bits (within +-9180), the sum of
-    // its squares 31.
-    const auto count = static_cast<short>(Field(around, 3));
-    const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i pixels = _mm_and_si128(
-        Gather(window), rgb);
-    const __m128i sums =
-        _mm_set1_epi64x(static_cast<long long>(around & 0x0000FFFFFFFFFFFFull));
-    const __m128i times = _mm_set1_epi16(count);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i low =
-        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), times), sums);
-    const __m128i high =
-        _mm_sub_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), times), sums);
-    const __m128i lowSquares = _mm_madd_epi16(low, low);
-    const __m128i highSquares = _mm_madd_epi16(high, high);
+    const auto [low, high] = PackedDistances(window, around);
     alignas(16) std::int32_t lanes[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes),
-                    _mm_add_epi32(lowSquares, _mm_srli_epi64(lowSquares, 32)));
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4),
-                    _mm_add_epi32(highSquares, _mm_srli_epi64(highSquares, 32)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4), high);
     distances[0] = lanes[0];
     distances[1] = lanes[2];
     distances[2] = lanes[4];

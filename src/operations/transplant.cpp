@@ -164,18 +164,6 @@ MapGeometry WorldGeometry(const WorldFiles& files, const std::optional<MapGeomet
     return kClassicGeometry;
 }
 
-CopySettings LandSettings(const TransplantPlacement& placement) {
-    CopySettings settings;
-    settings.minX = placement.minX;
-    settings.maxX = placement.maxX;
-    settings.minY = placement.minY;
-    settings.maxY = placement.maxY;
-    settings.offX = placement.offX;
-    settings.offY = placement.offY;
-    settings.offZ = placement.offZ;
-    return settings;
-}
-
 // Counts the land's cells copied, clipped and wrapped, reading the source's
 // block columns of the rectangle.
 LandTransplantSummary SurveyLand(MapStore& source, const MapGeometry& destGeometry,
@@ -409,6 +397,18 @@ void WorkOut(const TransplantRequest& request, OpenedWorlds& worlds, TransplantS
 }
 
 }  // namespace
+
+CopySettings LandSettings(const TransplantPlacement& placement) {
+    CopySettings settings;
+    settings.minX = placement.minX;
+    settings.maxX = placement.maxX;
+    settings.minY = placement.minY;
+    settings.maxY = placement.maxY;
+    settings.offX = placement.offX;
+    settings.offY = placement.offY;
+    settings.offZ = placement.offZ;
+    return settings;
+}
 
 WorldFiles FindWorldFiles(const std::filesystem::path& directory, int mapNumber,
                           const std::string& role) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "clientfiles/map_geometry.h"
+#include "operations/copy_settings.h"
 #include "operations/statics_transplant.h"
 
 namespace kestrel {
@@ -105,6 +106,10 @@ struct TransplantPlan {
     TransplantSummary summary;
     std::optional<TransplantedStatics> statics;  // nothing when request.statics is empty
 };
+
+// The land part of a transplant of placement: the Copy Map settings of the
+// same rectangle, offsets and altitude shift (the paths left empty).
+CopySettings LandSettings(const TransplantPlacement& placement);
 
 // Works out the transplant of request as Transplant does, through the same
 // code, with the same checks and messages, but opens every file for reading

@@ -63,18 +63,6 @@ Files ReadWorld(const std::filesystem::path& dir) {
             ReadBytes((dir / "statics0.mul").string())};
 }
 
-CopySettings LandSettings(const TransplantPlacement& placement) {
-    CopySettings settings;
-    settings.minX = placement.minX;
-    settings.maxX = placement.maxX;
-    settings.minY = placement.minY;
-    settings.maxY = placement.maxY;
-    settings.offX = placement.offX;
-    settings.offY = placement.offY;
-    settings.offZ = placement.offZ;
-    return settings;
-}
-
 // The land summary worked out cell by cell from the source bytes.
 LandTransplantSummary ExpectedLand(const Bytes& source, const TransplantPlacement& p) {
     LandTransplantSummary summary;
