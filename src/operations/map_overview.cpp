@@ -103,12 +103,20 @@ void MapOverview::Repaint(const MapPainter& newPainter, CellRect rect) {
     int top = std::max(rect.y - 1, 0);
     int right = std::min(rect.x + rect.width, geometry.width);
     int bottom = std::min(rect.y + rect.height, geometry.height);
+    // Level 0, where it is kept whole, is painted again in place; else the
+    // cells painted for a view are dropped.
+    bool kept = false;
     {
         const std::lock_guard<std::mutex> lock(paintedMutex);
-        if (paintedCells == WholeMap(geometry) && left < right && top < bottom) {
-            painter->PaintCells({left, top, right - left, bottom - top}, &painted.At(left, top),
-                                painted.width);
-        } else {
+        kept = paintedCells == WholeMap(geometry);
+        if (kept && left < right && top < bottom) {
+            SplitRows(bottom - top, std::int64_t{right - left} * (bottom - top),
+                      [&](int firstRow, int endRow) {
+                          painter->PaintCells(
+                              {left, top + firstRow, right - left, endRow - firstRow},
+                              &painted.At(left, top + firstRow), painted.width);
+                      });
+        } else if (!kept) {
             paintedCells = {};
             painted = MapImage();
         }
@@ -125,10 +133,10 @@ void MapOverview::Repaint(const MapPainter& newPainter, CellRect rect) {
         right = std::min(Shrink(right) + 1, image.width);
         bottom = std::min(Shrink(bottom) + 1, image.height);
         const CellRect changed{left, top, right - left, bottom - top};
-        if (level == 1) {
+        if (level == 1 && !kept) {
             HalveCells(changed);
         } else {
-            Summarise(level, changed);
+            Summarise(level == 1 ? painted.View() : Level(level - 1), level, changed);
         }
     }
 }
@@ -169,11 +177,10 @@ void MapOverview::HalveCells(CellRect rect) {
     helper.join();
 }
 
-void MapOverview::Summarise(int level, CellRect rect) {
-    const MapImage& below = levels[static_cast<std::size_t>(level - 1)];
+void MapOverview::Summarise(ImageView below, int level, CellRect rect) {
     MapImage& image = levels[static_cast<std::size_t>(level)];
     SplitRows(rect.height, std::int64_t{rect.width} * rect.height, [&](int firstRow, int endRow) {
-        HalveImage(below.View(), rect.x, rect.y + firstRow, rect.width, endRow - firstRow,
+        HalveImage(below, rect.x, rect.y + firstRow, rect.width, endRow - firstRow,
                    &image.At(rect.x, rect.y + firstRow), image.width);
     });
 }
@@ -215,6 +222,7 @@ void MapOverview::Fetch(double originX, double originY, double cellsPerPixel, in
             // enough: fresh memory costs a page fault per page.
             painted.width = paintedCells.width;
             painted.height = paintedCells.height;
+            painted.pixels.clear();  // nothing to keep: a larger buffer is not copied into
             painted.pixels.resize(static_cast<std::size_t>(painted.width) *
                                   static_cast<std::size_t>(painted.height));
             SplitRows(paintedCells.height, std::int64_t{paintedCells.width} * paintedCells.height,

@@ -74,7 +74,8 @@ public:
 
 private:
     void HalveCells(CellRect rect);
-    void Summarise(int level, CellRect rect);
+    // Summarises rect of level from below, the level under it.
+    void Summarise(ImageView below, int level, CellRect rect);
 
     MapGeometry geometry;
     std::optional<MapPainter> painter;

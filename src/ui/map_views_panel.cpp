@@ -230,6 +230,14 @@ void MapViewsPanel::StartPreview() {
             return Attempt([&](Drawn& drawn) {
                 drawn.map = dest;
                 drawn.content = std::make_shared<MapContent>(dest, source, placement);
+                // Every cell is kept painted before the preview is shown (its
+                // repaints as the fields change then go into it), so that
+                // zooming in on it never waits; a map too large for that
+                // paints the cells each view shows.
+                try {
+                    drawn.content->Overview().KeepAllCells();
+                } catch (const std::bad_alloc&) {
+                }
             });
         }));
 }
