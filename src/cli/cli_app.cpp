@@ -270,11 +270,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
         if (command.name == "copy-map" && name == "--preview") {
-            if (equals != std::string::npos) {
-                preview = argument.substr(equals + 1);
-            } else if (at + 1 < arguments.size()) {
-                preview = arguments[++at];
-            } else {
+            preview = TakeOptionValue(arguments, at, equals);
+            if (!preview) {
                 return CommandUsageError(command, err, "option --preview needs a value");
             }
             continue;
@@ -282,16 +279,13 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         const SizeOption* sizeOption = FindSizeOption(name);
         if (sizeOption != nullptr &&
             (command.summarises || sizeOption->size == &CopySettings::sourceSize)) {
-            std::string value;
-            if (equals != std::string::npos) {
-                value = argument.substr(equals + 1);
-            } else if (at + 1 < arguments.size()) {
-                value = arguments[++at];
-            } else {
+            const std::optional<std::string> taken = TakeOptionValue(arguments, at, equals);
+            if (!taken) {
                 return CommandUsageError(command, err, "option " +
                                                            std::string(sizeOption->option) +
                                                            " needs a value");
             }
+            const std::string& value = *taken;
             const std::optional<MapGeometry> size = ParseMapSize(value);
             if (!size) {
                 err << kProgram << ": " << sizeOption->option << ": '" << value
@@ -307,20 +301,16 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
             return CommandUsageError(
                 command, err, "unknown option '" + argument + "' for " + std::string(command.name));
         }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (at + 1 < arguments.size()) {
-            value = arguments[++at];
-        } else {
+        std::optional<std::string> value = TakeOptionValue(arguments, at, equals);
+        if (!value) {
             return CommandUsageError(command, err,
                                      "option " + std::string(name) + " needs a value");
         }
         if (own != nullptr) {
-            givenOwn.emplace_back(own, std::move(value));
+            givenOwn.emplace_back(own, std::move(*value));
             continue;
         }
-        given[static_cast<std::size_t>(option->field)] = std::move(value);
+        given[static_cast<std::size_t>(option->field)] = std::move(*value);
     }
 
     // Values are taken in the exchange order, so the first rejection reported
@@ -401,6 +391,17 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
 
 void PrintVersion(std::ostream& out) {
     out << kProgram << ' ' << version::kVersion << '\n';
+}
+
+std::optional<std::string> TakeOptionValue(const std::vector<std::string>& arguments,
+                                           std::size_t& at, std::size_t equals) {
+    if (equals != std::string::npos) {
+        return arguments[at].substr(equals + 1);
+    }
+    if (at + 1 < arguments.size()) {
+        return arguments[++at];
+    }
+    return std::nullopt;
 }
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,5 +20,11 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
 // "kestrel-cli VERSION" and a line end: the answer to --version, at the top
 // level and after every command.
 void PrintVersion(std::ostream& out);
+
+// The value of the option arguments[at], whose '=' (if any) is at equals:
+// what follows the '=', else the next argument, past which at then moves.
+// Nothing when the option is last and has no '='.
+std::optional<std::string> TakeOptionValue(const std::vector<std::string>& arguments,
+                                           std::size_t& at, std::size_t equals);
 
 }  // namespace kestrel

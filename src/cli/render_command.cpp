@@ -137,14 +137,11 @@ int RunRender(const std::vector<std::string>& arguments, std::ostream& out, std:
         } else if (name != "--size") {
             return Usage(err, "unknown option '" + argument + "'");
         }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (at + 1 < arguments.size()) {
-            value = arguments[++at];
-        } else {
+        const std::optional<std::string> taken = TakeOptionValue(arguments, at, equals);
+        if (!taken) {
             return Usage(err, "option " + name + " needs a value");
         }
+        std::string value = *taken;
         if (path != nullptr) {
             if (value.empty()) {
                 return Usage(err, "option " + name + " needs a file name");

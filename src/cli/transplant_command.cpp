@@ -126,14 +126,11 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
         if (!known) {
             return Usage(err, "unknown option '" + argument + "' for transplant");
         }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (at + 1 < arguments.size()) {
-            value = arguments[++at];
-        } else {
+        const std::optional<std::string> taken = TakeOptionValue(arguments, at, equals);
+        if (!taken) {
             return Usage(err, "option " + name + " needs a value");
         }
+        std::string value = *taken;
         if (placement != kPlacementFields.end()) {
             given[static_cast<std::size_t>(*placement)] = std::move(value);
         } else if (name == "--from") {
