@@ -4,6 +4,18 @@
 
 namespace kestrel::test {
 
+CopySettings Rectangle(int minX, int maxX, int minY, int maxY, int offX, int offY, int offZ) {
+    CopySettings settings;
+    settings.minX = minX;
+    settings.maxX = maxX;
+    settings.minY = minY;
+    settings.maxY = maxY;
+    settings.offX = offX;
+    settings.offY = offY;
+    settings.offZ = offZ;
+    return settings;
+}
+
 Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
     Bytes bytes(size);
     std::uint32_t state = seed * 2654435761u + 1;

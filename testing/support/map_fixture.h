@@ -8,6 +8,10 @@
 
 namespace kestrel::test {
 
+// Copy settings of a rectangle (both ends included), the destination of its
+// top left corner and the altitude shift; the paths left empty.
+CopySettings Rectangle(int minX, int maxX, int minY, int maxY, int offX, int offY, int offZ);
+
 // size bytes of a fixed pseudo-random pattern; different seeds give
 // different patterns.
 Bytes PatternBytes(std::size_t size, std::uint32_t seed);

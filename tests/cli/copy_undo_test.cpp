@@ -20,6 +20,7 @@ namespace {
 
 using test::Bytes;
 using test::PatternBytes;
+using test::Rectangle;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -69,18 +70,6 @@ protected:
                 "--off-z",      std::to_string(settings.offZ)};
     }
 
-    static CopySettings Rectangle(int minX, int maxX, int minY, int maxY, int offX, int offY,
-                                  int offZ) {
-        CopySettings settings;
-        settings.minX = minX;
-        settings.maxX = maxX;
-        settings.minY = minY;
-        settings.maxY = maxY;
-        settings.offX = offX;
-        settings.offY = offY;
-        settings.offZ = offZ;
-        return settings;
-    }
 
     std::optional<std::string> savedState;
     TempDir dir;

@@ -92,17 +92,7 @@ void ExpectUopReadableEntryByEntry(const std::string& path) {
     }
 }
 
-CopySettings Rectangle(int minX, int maxX, int minY, int maxY, int offX, int offY, int offZ) {
-    CopySettings settings;
-    settings.minX = minX;
-    settings.maxX = maxX;
-    settings.minY = minY;
-    settings.maxY = maxY;
-    settings.offX = offX;
-    settings.offY = offY;
-    settings.offZ = offZ;
-    return settings;
-}
+using test::Rectangle;
 
 // Copies settings from source to a copy of dest and checks the result against
 // the cell-by-cell expectation; returns the destination's path.

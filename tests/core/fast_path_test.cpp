@@ -31,6 +31,7 @@
 #include "oracles/map_cell_copy.h"
 #include "oracles/statics_record_export.h"
 #include "oracles/world_item_writer.h"
+#include "support/map_fixture.h"
 #include "support/statics_fixture.h"
 #include "support/temp_dir.h"
 
@@ -144,17 +145,7 @@ void ExpectSpansCopyAsCellByCell(const TempDir& dir, const std::string& sourcePa
     ExpectSameFile(expected, actual);
 }
 
-CopySettings Rectangle(int minX, int maxX, int minY, int maxY, int offX, int offY, int offZ) {
-    CopySettings settings;
-    settings.minX = minX;
-    settings.maxX = maxX;
-    settings.minY = minY;
-    settings.maxY = maxY;
-    settings.offX = offX;
-    settings.offY = offY;
-    settings.offZ = offZ;
-    return settings;
-}
+using test::Rectangle;
 
 // Sources of the first four block columns; rectangles aligned to blocks or
 // not, empty ones, and destinations of full, partial and no length.
