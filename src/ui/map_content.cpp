@@ -4,7 +4,6 @@
 #include <future>
 #include <tuple>
 #include <utility>
-#include <mutex>
 
 #include "clientfiles/file_bytes.h"
 #include "clientfiles/file_exception.h"
@@ -61,12 +60,12 @@ std::shared_ptr<const LoadedMap> LoadMap(const std::string& mapPath, const std::
             return std::pair{ReadLargeFileBytes(indexPath), ReadLargeFileBytes(dataPath)};
         });
     }
-    // MapStore holds the file under a lock while it reads; two views reading
-    // the same map (a copy within one map) take turns instead of one failing.
-    static std::mutex reading;
-    const std::lock_guard<std::mutex> turn(reading);
+    // Read-only under a shared lock: a map the user may only read can be
+    // viewed, and two views of one map (a copy within it) read at once.
     MapStore store;
-    if (!store.Open(mapPath)) {
+    MapStoreOptions readOnly;
+    readOnly.readOnly = true;
+    if (!store.Open(mapPath, readOnly)) {
         // MapStore only says that the file could not be opened; reading it
         // without a lock tells why.
         (void)ReadFileBytes(mapPath);
@@ -122,11 +121,10 @@ bool MapContent::Update(const CopySettings& newSettings) {
     const CellRect before = PastedRegion();
     settings = newSettings;
     preview = std::make_unique<CopyPreviewCells>(*map->cells, *source->cells, settings);
-    const CellRect changed = Union(before, PastedRegion());
-    if (!changed.IsEmpty()) {
-        const MapPainter painter(*preview, nullptr, *map->colors);
-        overview->Repaint(painter, changed);
-    }
+    // Repainted even when nothing shown changed: the overview's painter
+    // must draw from the new preview, the old one being gone.
+    overview->Repaint(MapPainter(*preview, nullptr, *map->colors),
+                      Union(before, PastedRegion()));
     return true;
 }
 

@@ -91,6 +91,9 @@ void TransplantPanel::Run(const CopySettings& settings) {
     request.placement = {settings.minX, settings.maxX, settings.minY, settings.maxY,
                          settings.offX, settings.offY, settings.offZ};
     request.statics = Mode();
+    // The sizes the user gave for maps whose size the files do not tell.
+    request.sourceGeometry = settings.sourceSize;
+    request.destinationGeometry = settings.destSize;
     QString shown;
     QMessageBox::Icon icon = QMessageBox::Information;
     try {

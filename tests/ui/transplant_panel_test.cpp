@@ -1,10 +1,12 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "clientfiles/map_file.h"
 #include "support/map_fixture.h"
@@ -117,6 +119,68 @@ private slots:
                                                         counts);
         QVERIFY(DecodeStatics(ReadBytes(dir.File("dest-staidx0.mul")),
                               ReadBytes(dir.File("dest-statics0.mul")), MapGeometry{}) == expected);
+    }
+
+    void theSizeGivenForAMapThatFitsTwoFacetsIsTheOneTransplanted() {
+        // A source map of Malas's length under a name that tells no facet:
+        // the dialog asks, and the transplant reads the map at the size given.
+        constexpr MapGeometry kMalas{2560, 2048};
+        TempDir dir;
+        ::setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+        const Bytes sourceMap = PatternBytes(static_cast<std::size_t>(kMalas.BlockCount()) *
+                                                 kMapBlockBytes, 3);
+        const Bytes destMap = PatternBytes(2 * kMapBlockColumnBytes, 4);
+        const ModelPair source = EncodeStatics({}, kMalas, 3);
+        const ModelPair dest = EncodeStatics({}, MapGeometry{}, 4);
+        WriteBytes(dir.File("island.mul"), sourceMap);
+        WriteBytes(dir.File("staidx.mul"), source.index);
+        WriteBytes(dir.File("statics.mul"), source.data);
+        WriteBytes(dir.File("dest-map0.mul"), destMap);
+        WriteBytes(dir.File("dest-staidx0.mul"), dest.index);
+        WriteBytes(dir.File("dest-statics0.mul"), dest.data);
+
+        MainDialog dialog;
+        QVERIFY(ShowActive(dialog));
+        const auto set = [&](SettingsField field, const std::string& text) {
+            dialog.Edit(field)->setText(QString::fromStdString(text));
+        };
+        set(SettingsField::SourceMapPath, dir.File("island.mul"));
+        set(SettingsField::StaticsIndexPath, dir.File("staidx.mul"));
+        set(SettingsField::StaticsDataPath, dir.File("statics.mul"));
+        set(SettingsField::DestMapPath, dir.File("dest-map0.mul"));
+        // Columns past 2047 are in the map only at Malas's width.
+        set(SettingsField::MinX, "2500");
+        set(SettingsField::MaxX, "2510");
+        set(SettingsField::MinY, "0");
+        set(SettingsField::MaxY, "10");
+        for (const SettingsField field : {SettingsField::OffX, SettingsField::OffY,
+                                          SettingsField::OffZ}) {
+            set(field, "0");
+        }
+        TransplantPanel* panel = dialog.Transplant();
+        panel->IndexEdit()->setText(QString::fromStdString(dir.File("dest-staidx0.mul")));
+        panel->DataEdit()->setText(QString::fromStdString(dir.File("dest-statics0.mul")));
+
+        int asked = 0;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (auto* question = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+                ++asked;
+                question->accept();  // the first choice, Malas
+            }
+        });
+        answer.start(20);
+        QList<ShownMessage> shown;
+        SetMessageBoxHook([&](const ShownMessage& message) { shown.append(message); });
+        panel->TransplantButton()->click();
+        SetMessageBoxHook({});
+        answer.stop();
+        QCOMPARE(asked, 1);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].icon == QMessageBox::Information, qPrintable(shown[0].text));
+        QCOMPARE(ReadBytes(dir.File("dest-map0.mul")),
+                 ExpectedMapCopy(sourceMap, {kMalas.width, kMalas.height}, destMap,
+                                 {6144, 4096}, Rectangle(2500, 2510, 0, 10, 0, 0, 0)));
     }
 
     void aFailureIsShownAndNothingChanges() {
