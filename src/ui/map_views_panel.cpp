@@ -20,7 +20,7 @@ constexpr int kStatusMargin = 2;
 
 // Reads (and draws) off the UI thread; a failure becomes the view's message.
 template <typename Work>
-MapViewsPanel::Drawn Attempt(Work work) {
+MapViewsPanel::Drawn Attempt(const std::string& path, Work work) {
     MapViewsPanel::Drawn drawn;
     try {
         work(drawn);
@@ -31,6 +31,7 @@ MapViewsPanel::Drawn Attempt(Work work) {
         drawn = {};
         drawn.error = QString::fromLocal8Bit(failure.what());
     }
+    drawn.path = path;
     return drawn;
 }
 
@@ -147,7 +148,7 @@ void MapViewsPanel::SetSourceFiles(const std::string& mapPath, const std::string
     // A read still running cannot be stopped; the watcher follows the new
     // one, and a result is taken only for the paths it was read from.
     sourceWatcher.setFuture(QtConcurrent::run([mapPath, indexPath, dataPath] {
-        return Attempt([&](Drawn& drawn) {
+        return Attempt(mapPath, [&](Drawn& drawn) {
             drawn.map = LoadMap(mapPath, indexPath, dataPath);
             drawn.content = std::make_shared<MapContent>(drawn.map);
         });
@@ -166,18 +167,18 @@ void MapViewsPanel::SetDestinationFile(const std::string& mapPath) {
         return;
     }
     destWatcher.setFuture(QtConcurrent::run([mapPath] {
-        return Attempt([&](Drawn& drawn) { drawn.map = LoadMap(mapPath); });
+        return Attempt(mapPath, [&](Drawn& drawn) { drawn.map = LoadMap(mapPath); });
     }));
 }
 
 void MapViewsPanel::SourceDrawn() {
     const Drawn drawn = sourceWatcher.result();
+    if (drawn.path != sourceMapPath) {
+        return;  // read for a path chosen before
+    }
     if (!drawn.map) {
         sourceView->SetContent(nullptr, drawn.error);
         StartPreview();
-        return;
-    }
-    if (drawn.map->path != sourceMapPath) {
         return;
     }
     sourceMap = drawn.map;
@@ -198,11 +199,11 @@ void MapViewsPanel::SourceDrawn() {
 
 void MapViewsPanel::DestinationRead() {
     const Drawn drawn = destWatcher.result();
+    if (drawn.path != destMapPath) {
+        return;  // read for a path chosen before
+    }
     if (!drawn.map) {
         destView->SetContent(nullptr, drawn.error);
-        return;
-    }
-    if (drawn.map->path != destMapPath) {
         return;
     }
     destMap = drawn.map;
@@ -227,7 +228,7 @@ void MapViewsPanel::StartPreview() {
     destView->SetContent(nullptr, QString::fromLatin1(kReading));
     previewWatcher.setFuture(
         QtConcurrent::run([dest = destMap, source = sourceMap, placement = settings] {
-            return Attempt([&](Drawn& drawn) {
+            return Attempt(dest->path, [&](Drawn& drawn) {
                 drawn.map = dest;
                 drawn.content = std::make_shared<MapContent>(dest, source, placement);
                 // Every cell is kept painted before the preview is shown (its
@@ -248,8 +249,16 @@ void MapViewsPanel::PreviewDrawn() {
         StartPreview();
         return;
     }
+    // A preview of maps since replaced is dropped: the new maps' own
+    // preview follows once both are read.
+    if (!sourceMap || !destMap || drawn.path != destMap->path) {
+        return;
+    }
     if (!drawn.content) {
         destView->SetContent(nullptr, drawn.error);
+        return;
+    }
+    if (drawn.map != destMap || drawn.content->Source() != sourceMap.get()) {
         return;
     }
     preview = drawn.content;

@@ -34,6 +34,7 @@ public:
         std::shared_ptr<const LoadedMap> map;
         std::shared_ptr<MapContent> content;
         QString error;
+        std::string path;  // the map path it was read for
     };
 
     explicit MapViewsPanel(QWidget* parent = nullptr);
