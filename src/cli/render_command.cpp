@@ -110,6 +110,10 @@ int RunRender(const std::vector<std::string>& arguments, std::ostream& out, std:
             PrintHelp(out);
             return kExitSuccess;
         }
+        if (argument == "--version") {
+            PrintVersion(out);
+            return kExitSuccess;
+        }
         const std::size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
         std::string* path = nullptr;

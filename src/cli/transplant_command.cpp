@@ -106,6 +106,10 @@ int RunTransplant(const std::vector<std::string>& arguments, std::ostream& out,
             PrintHelp(out);
             return kExitSuccess;
         }
+        if (argument == "--version") {
+            PrintVersion(out);
+            return kExitSuccess;
+        }
         if (argument == "--dry-run") {
             request.dryRun = true;
             continue;

@@ -89,7 +89,8 @@ TEST(CliTest, ABadCommandLineGivesUsageAndStatusTwo) {
 
 TEST(CliTest, VersionIsAnsweredAfterEveryCommandAsAtTheTopLevel) {
     for (const char* command :
-         {"copy-map", "copy-statics", "make-sample", "undo", "recover", "info"}) {
+         {"copy-map", "copy-statics", "make-sample", "undo", "recover", "info", "render",
+          "transplant"}) {
         const Outcome outcome = RunKestrelCli({command, "--version"});
         EXPECT_EQ(outcome.status, 0) << command << ": " << outcome.err;
         EXPECT_EQ(outcome.out, "kestrel-cli " KESTREL_VERSION "\n") << command;
