@@ -324,10 +324,9 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
     for (const SettingsField field : kExchangeOrder) {
         const std::optional<std::string>& text = given[static_cast<std::size_t>(field)];
         if (field == SettingsField::MaxX) {
-            std::optional<MapGeometry> source = DetectedSourceSize(settings);
-            if (!command.summarises) {
-                source = StaticsGeometry(settings);
-            }
+            const std::optional<MapGeometry> source =
+                command.summarises ? DetectedSourceSize(settings)
+                                   : std::optional<MapGeometry>(StaticsGeometry(settings));
             ranges = FieldRangesFor(source, DetectedDestSize(settings));
         }
         if (!text) {
@@ -353,8 +352,6 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
         }
         settings.*option->number = *value;
     }
-    settings.sourceSize = sizes.sourceSize;
-    settings.destSize = sizes.destSize;
     if (!SizesAreKnown(command, settings, err)) {
         return kExitOperationFailed;
     }

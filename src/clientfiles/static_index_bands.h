@@ -19,7 +19,7 @@ class StaticIndexBands {
 public:
     // geometry: the map size the index is laid out for.
     StaticIndexBands(BinaryFile& index, int firstBx, int lastBx, int firstBy, int lastBy,
-                     const MapGeometry& geometry = kClassicGeometry);
+                     const MapGeometry& geometry);
 
     // The entry of block (bx, by), which must lie in the rectangle, decoded as
     // DecodeStaticIndexEntry does (a lookup of -1 sets length to 0). Reads the

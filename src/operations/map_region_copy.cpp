@@ -74,6 +74,9 @@ OperationOutcome CopyMapRegion(const CopySettings& settings, UserInterface& ui,
     // Interrupted changes of either file are rolled back before it is read.
     JournaledFileWrite journaled(options.journalDirectory);
     for (const std::string* path : {&settings.sourceMapPath, &settings.destMapPath}) {
+        if (path == &settings.destMapPath && *path == settings.sourceMapPath) {
+            break;  // one file: its journals were looked at already
+        }
         if (std::optional<std::string> problem = journaled.Recover(*path)) {
             return run.Refuse(std::move(*problem));
         }

@@ -39,7 +39,7 @@ StaticsBlockRange VisitedBlocks(const CopySettings& settings);
 // geometry: the map size the statics are laid out for.
 std::optional<std::string> CheckStaticsFiles(BinaryFile& index, BinaryFile& data,
                                              const CopySettings& settings,
-                                             const MapGeometry& geometry = kClassicGeometry);
+                                             const MapGeometry& geometry);
 
 // Writes every static item standing inside the rectangle of settings, moved by
 // offX, offY and offZ (without clipping), as a world-item section of a new

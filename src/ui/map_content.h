@@ -55,7 +55,6 @@ public:
 
     const MapOverview& Overview() const { return *overview; }
     MapGeometry Geometry() const { return map->geometry; }
-    const LoadedMap& Map() const { return *map; }
     const LoadedMap* Source() const { return source.get(); }
 
     // The cell (x, y) as drawn, inside the map.

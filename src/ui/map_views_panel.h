@@ -50,7 +50,6 @@ public:
     void Show(Shown shown);
     MapView* SourceView() const { return sourceView; }
     MapView* DestinationView() const { return destView; }
-    QTabBar* Tabs() const { return tabs; }
     // The line under the views that tells the cell under the pointer.
     QLabel* StatusLine() const { return status; }
     // Adds a control at the right end of the row below the status line.
