@@ -73,6 +73,9 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
     case Mode::CreateTruncate:
         flags |= O_WRONLY | O_CREAT;
         break;
+    case Mode::CreateReadWrite:
+        flags |= O_RDWR | O_CREAT;
+        break;
     case Mode::ReadOnlyShared:
         flags |= O_RDONLY;
         break;
@@ -104,7 +107,8 @@ bool BinaryFile::Open(const std::string& path, Mode mode) noexcept {
     }
     // An empty file is not truncated: on some file systems (ext4) a truncation
     // makes the close push the whole new contents towards the disk at once.
-    if (error == 0 && mode == Mode::CreateTruncate && S_ISREG(status.st_mode) &&
+    if (error == 0 && (mode == Mode::CreateTruncate || mode == Mode::CreateReadWrite) &&
+        S_ISREG(status.st_mode) &&
         status.st_size > 0 && ::ftruncate(fd, 0) != 0) {
         error = errno;
     }

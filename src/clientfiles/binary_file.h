@@ -25,6 +25,11 @@ public:
         // lock is taken before the file is emptied, so a file that is open
         // elsewhere is never emptied.
         CreateTruncate,
+        // Read and write access; the file is created, or emptied if it
+        // exists, as for CreateTruncate. The file is held under the lock
+        // from its creation on, with no moment at which another program could
+        // take it for one nobody holds.
+        CreateReadWrite,
         // Read access only, under the shared lock; the file must exist. It
         // may lie in a directory or on a file system the user cannot write.
         // Writes, Truncate and RenameTo fail.

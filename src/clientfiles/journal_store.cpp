@@ -177,11 +177,13 @@ std::vector<std::string> JournalStore::JournalPaths() const {
             // A journal that was never sealed protects nothing: no byte was
             // written under it. When no program holds it any more, its writer
             // was stopped; it is only in the way.
+            // It is removed while held, so that no writer can take it up
+            // between the look and the removal.
             BinaryFile unsealed;
             if (unsealed.Open(entry.path().string(), BinaryFile::Mode::ReadWriteExisting)) {
                 try {
-                    unsealed.Close();
                     RemoveFile(entry.path().string());
+                    unsealed.Close();
                 } catch (const FileException&) {
                     // Tried again next time.
                 }

@@ -149,14 +149,10 @@ void Transaction::Flush() {
                                  "-" + std::to_string(createdNs) + "-" + std::to_string(::getpid());
         journalPath = (store.Directory() / (name + journal::kJournalSuffix)).string();
         unsealedPath = (store.Directory() / (name + journal::kUnsealedSuffix)).string();
-        // Created write-only, then held for reading too: a rollback reads the
-        // old bytes back from it.
-        BinaryFile created;
-        if (!created.Open(unsealedPath, BinaryFile::Mode::CreateTruncate)) {
-            throw FileException(FileErrorCause::AccessDenied, unsealedPath);
-        }
-        created.Close();
-        if (!journalFile.Open(unsealedPath, BinaryFile::Mode::ReadWriteExisting)) {
+        // Held for reading too (a rollback reads the old bytes back), and
+        // under the lock from its creation: an unsealed journal nobody holds
+        // is removed by whoever lists the journals.
+        if (!journalFile.Open(unsealedPath, BinaryFile::Mode::CreateReadWrite)) {
             throw FileException(FileErrorCause::AccessDenied, unsealedPath);
         }
     }
