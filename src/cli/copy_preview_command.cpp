@@ -51,18 +51,11 @@ int RunCopyPreview(const CopySettings& settings, const std::string& pngPath, std
         }
     }
     try {
-        std::optional<MapColors> colors;
-        std::string colorsFrom = "the built-in palette";
-        if (const auto beside = FindRadarColorsBeside(settings.destMapPath)) {
-            colors.emplace(RadarColors(ReadFileBytes(beside->string())));
-            colorsFrom = beside->string();
-        } else {
-            colors.emplace();
-        }
+        const auto [colors, colorsFrom] = ColorsForMap(settings.destMapPath);
         const MulMapCells sourceCells(source.detection.geometry, source.bytes);
         const MulMapCells destCells(dest.detection.geometry, dest.bytes);
         const CopyPreviewCells preview(destCells, sourceCells, settings);
-        const MapPainter painter(preview, nullptr, *colors);
+        const MapPainter painter(preview, nullptr, colors);
         const MapGeometry geometry = preview.Geometry();
         const MapImage image = painter.Paint(WholeMap(geometry), 1, geometry.width, geometry.height);
         WritePng(pngPath, image.View());

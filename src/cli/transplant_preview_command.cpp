@@ -80,14 +80,7 @@ int RunTransplantPreview(const TransplantRequest& request, const std::string& pn
             data = keptData;
         }
 
-        std::optional<MapColors> colors;
-        std::string colorsFrom = "the built-in palette";
-        if (const auto beside = FindRadarColorsBeside(request.destination.map)) {
-            colors.emplace(RadarColors(ReadFileBytes(beside->string())));
-            colorsFrom = beside->string();
-        } else {
-            colors.emplace();
-        }
+        const auto [colors, colorsFrom] = ColorsForMap(request.destination.map);
 
         const MulMapCells destCells(dest.detection.geometry, dest.bytes);
         const MapBytes& sourceMap = source ? *source : dest;
@@ -99,7 +92,7 @@ int RunTransplantPreview(const TransplantRequest& request, const std::string& pn
         const MapCellSource& cells =
             landed ? static_cast<const MapCellSource&>(*landed) : destCells;
         const MulStaticBlocks statics(staticsGeometry, index, data);
-        const MapPainter painter(cells, &statics, *colors);
+        const MapPainter painter(cells, &statics, colors);
         const MapGeometry geometry = cells.Geometry();
         const MapImage image =
             painter.Paint(WholeMap(geometry), 1, geometry.width, geometry.height);

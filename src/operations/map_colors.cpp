@@ -1,6 +1,9 @@
 #include "operations/map_colors.h"
 
 #include <algorithm>
+#include <optional>
+
+#include "clientfiles/file_bytes.h"
 
 namespace kestrel {
 
@@ -130,6 +133,13 @@ MapColors::MapColors(const RadarColors& radar) : MapColors() {
         landByTile[tile] = radar.Land(static_cast<std::uint16_t>(tile));
         itemByGraphic[tile] = radar.Item(static_cast<std::uint16_t>(tile));
     }
+}
+
+MapColorsFound ColorsForMap(const std::filesystem::path& mapPath) {
+    if (const std::optional<std::filesystem::path> beside = FindRadarColorsBeside(mapPath)) {
+        return {MapColors(RadarColors(ReadFileBytes(beside->string()))), beside->string()};
+    }
+    return {MapColors(), "the built-in palette"};
 }
 
 }  // namespace kestrel

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "clientfiles/radar_colors.h"
@@ -72,5 +74,16 @@ private:
     std::vector<Argb> itemByGraphic;       // 65536 entries
     std::array<std::array<std::uint8_t, 256>, 2 * kMaxShadeStep + 1> shadeTable{};
 };
+
+// The colours a drawing of a map takes, and where they come from.
+struct MapColorsFound {
+    MapColors colors;
+    std::string from;  // the radarcol.mul read, or "the built-in palette"
+};
+
+// The colours of the radarcol.mul beside the map at mapPath (see
+// FindRadarColorsBeside), else the built-in palette. Throws FileException
+// naming that radarcol.mul when it cannot be read.
+MapColorsFound ColorsForMap(const std::filesystem::path& mapPath);
 
 }  // namespace kestrel

@@ -15,16 +15,12 @@ namespace kestrel {
 namespace {
 
 std::unique_ptr<MapColors> ColorsBeside(const std::string& mapPath) {
-    const std::optional<std::filesystem::path> radar = FindRadarColorsBeside(mapPath);
-    if (radar) {
-        try {
-            const std::vector<std::uint8_t> bytes = ReadFileBytes(radar->string());
-            return std::make_unique<MapColors>(RadarColors(bytes));
-        } catch (const FileException&) {
-            // An unreadable radarcol.mul only costs the true colours.
-        }
+    try {
+        return std::make_unique<MapColors>(ColorsForMap(mapPath).colors);
+    } catch (const FileException&) {
+        // An unreadable radarcol.mul only costs the true colours.
+        return std::make_unique<MapColors>();
     }
-    return std::make_unique<MapColors>();
 }
 
 CellRect Union(CellRect a, CellRect b) {
