@@ -441,7 +441,8 @@ void MainDialog::ChooseFolder(bool source) {
 
 std::optional<ClientFolderFiles> MainDialog::TakeMapFromFolder(const QString& folder,
                                                                SettingsField mapField) {
-    const ClientFolderFiles files = FindClientFiles(folder, FacetOfMapName(Edit(mapField)->text()));
+    const ClientFolderFiles files = FindClientFiles(
+        folder, MapNumberFromFileName(Edit(mapField)->text().toLocal8Bit().toStdString()).value_or(0));
     if (files.map.isEmpty()) {
         ShowMessageBox(QStringLiteral("No map file (mapN.mul or mapNLegacyMUL.uop) in %1.")
                            .arg(QDir::toNativeSeparators(folder)),

@@ -1,6 +1,7 @@
 #include "ui/path_fields.h"
 
 #include <map>
+#include <optional>
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -10,6 +11,8 @@
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QUrl>
+
+#include "clientfiles/file_detection.h"
 
 namespace kestrel {
 
@@ -67,13 +70,6 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-int FacetOfMapName(const QString& path) {
-    static const QRegularExpression name(QStringLiteral("^map(\\d+)(legacymul\\.uop|\\.mul)$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = name.match(QFileInfo(path).fileName());
-    return match.hasMatch() ? match.captured(1).toInt() : 0;
-}
-
 ClientFolderFiles FindClientFiles(const QString& folder, int preferredFacet) {
     // Lower-case name -> the name as stored.
     std::map<QString, QString> names;
@@ -93,11 +89,11 @@ ClientFolderFiles FindClientFiles(const QString& folder, int preferredFacet) {
     if (mapOf(facet).isEmpty()) {
         facet = -1;
         for (const auto& [lower, stored] : names) {
-            const int number = FacetOfMapName(lower);
-            const bool isMap = lower.startsWith(QLatin1String("map")) &&
-                               (number != 0 || lower.startsWith(QLatin1String("map0")));
-            if (isMap && !mapOf(number).isEmpty() && (facet < 0 || number < facet)) {
-                facet = number;
+            // Any client file's number will do: only numbers whose map is
+            // here are taken.
+            const std::optional<int> number = MapNumberFromFileName(lower.toStdString());
+            if (number && !mapOf(*number).isEmpty() && (facet < 0 || *number < facet)) {
+                facet = *number;
             }
         }
     }

@@ -39,8 +39,4 @@ struct ClientFolderFiles {
 // preferredFacet where its map is there, else the lowest N with a map.
 ClientFolderFiles FindClientFiles(const QString& folder, int preferredFacet = 0);
 
-// The facet number a map file's name tells (map2.mul, map2LegacyMUL.uop), or
-// 0.
-int FacetOfMapName(const QString& path);
-
 }  // namespace kestrel
