@@ -1,13 +1,8 @@
 #include "operations/transplant.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <cstdlib>
-#include <memory>
 #include <span>
 #include <sstream>
 #include <system_error>
@@ -18,6 +13,7 @@
 #include "clientfiles/file_detection.h"
 #include "clientfiles/file_exception.h"
 #include "clientfiles/journal_store.h"
+#include "clientfiles/large_buffer.h"
 #include "clientfiles/map_file.h"
 #include "clientfiles/map_store.h"
 #include "clientfiles/transaction.h"
@@ -53,60 +49,20 @@ std::optional<std::filesystem::path> FindAnyCase(const std::filesystem::path& di
     return std::nullopt;
 }
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-// Bytes in one allocation of huge pages where the system grants them, left
-// uninitialised: the whole files pass through these buffers, and with small
-// pages clearing and mapping each page costs about as much as reading it.
-class HugeBuffer {
-public:
-    HugeBuffer() = default;
-    explicit HugeBuffer(std::size_t capacity) {
-        const std::size_t size = std::max(kHugePage, (capacity + kHugePage - 1) / kHugePage * kHugePage);
-        void* memory = std::aligned_alloc(kHugePage, size);
-        if (memory == nullptr) {
-            throw std::bad_alloc();
-        }
-        ::madvise(memory, size, MADV_HUGEPAGE);  // only advice: failure changes nothing
-        bytes.reset(static_cast<std::uint8_t*>(memory));
-        this->capacity = capacity;
-    }
-    std::uint8_t* Data() { return bytes.get(); }
-    const std::uint8_t* Data() const { return bytes.get(); }
-    std::size_t Size() const { return size; }
-    std::span<const std::uint8_t> Bytes() const { return {bytes.get(), size}; }
-    void Append(std::span<const std::uint8_t> more) {
-        if (more.size() > capacity - size) {
-            throw std::bad_alloc();
-        }
-        std::memcpy(bytes.get() + size, more.data(), more.size());
-        size += more.size();
-    }
-    void SetSize(std::size_t newSize) { size = newSize; }
-
-private:
-    struct Free {
-        void operator()(std::uint8_t* memory) const { std::free(memory); }
-    };
-    std::unique_ptr<std::uint8_t, Free> bytes;
-    std::size_t capacity = 0;
-    std::size_t size = 0;
-};
-
-// Reads the whole file into memory.
-HugeBuffer ReadWhole(BinaryFile& file) {
+// Reads the whole file into memory (left unset until read, in large pages:
+// the whole statics files pass through here).
+LargeVector<std::uint8_t> ReadWhole(BinaryFile& file) {
     const auto length = static_cast<std::size_t>(file.Length());
-    HugeBuffer buffer(length);
+    LargeVector<std::uint8_t> buffer(length);
     file.Seek(0);
     std::size_t done = 0;
     while (done < length) {
-        const std::size_t got = file.Read(buffer.Data() + done, length - done);
+        const std::size_t got = file.Read(buffer.data() + done, length - done);
         if (got == 0) {
             throw FileException(FileErrorCause::EndOfFile, file.FullPath());
         }
         done += got;
     }
-    buffer.SetSize(length);
     return buffer;
 }
 
@@ -218,10 +174,10 @@ LandTransplantSummary SurveyLand(MapStore& source, const MapGeometry& destGeomet
 
 struct StaticsPlan {
     MapGeometry geometry;  // the destination's, as its statics are laid out
-    HugeBuffer oldIndex;
-    HugeBuffer oldData;
+    LargeVector<std::uint8_t> oldIndex;
+    LargeVector<std::uint8_t> oldData;
     StaticsTransplantResult result;
-    HugeBuffer newData;
+    LargeVector<std::uint8_t> newData;
 };
 
 void WriteAt(BinaryFile& file, std::uint64_t offset, const std::uint8_t* bytes,
@@ -361,8 +317,8 @@ void WorkOut(const TransplantRequest& request, OpenedWorlds& worlds, TransplantS
             statics.geometry = destGeometry;
             statics.oldIndex = ReadWhole(worlds.destIndex);
             statics.oldData = ReadWhole(worlds.destData);
-            HugeBuffer sourceIndexBytes;
-            HugeBuffer sourceDataBytes;
+            LargeVector<std::uint8_t> sourceIndexBytes;
+            LargeVector<std::uint8_t> sourceDataBytes;
             if (!worlds.sameIndex) {
                 sourceIndexBytes = ReadWhole(worlds.sourceIndex);
             }
@@ -370,20 +326,21 @@ void WorkOut(const TransplantRequest& request, OpenedWorlds& worlds, TransplantS
                 sourceDataBytes = ReadWhole(worlds.sourceData);
             }
             StaticsPairBytes source{
-                worlds.sameIndex ? statics.oldIndex.Bytes() : sourceIndexBytes.Bytes(),
-                worlds.sameData ? statics.oldData.Bytes() : sourceDataBytes.Bytes(), sourceGeometry,
+                worlds.sameIndex ? statics.oldIndex : sourceIndexBytes,
+                worlds.sameData ? statics.oldData : sourceDataBytes, sourceGeometry,
                 "source " + request.source.staticsIndex.filename().string(),
                 "source " + request.source.staticsData.filename().string()};
             StaticsPairBytes destination{
-                statics.oldIndex.Bytes(), statics.oldData.Bytes(), destGeometry,
+                statics.oldIndex, statics.oldData, destGeometry,
                 "destination " + request.destination.staticsIndex.filename().string(),
                 "destination " + request.destination.staticsData.filename().string()};
             // The new data holds at most every old static and every source one.
-            statics.newData = HugeBuffer(statics.oldData.Size() + source.data.size());
+            statics.newData.reserve(statics.oldData.size() + source.data.size());
             statics.result =
                 TransplantStatics(source, destination, request.placement, *request.statics,
                                   [&](std::uint64_t, std::span<const std::uint8_t> bytes) {
-                                      statics.newData.Append(bytes);
+                                      statics.newData.insert(statics.newData.end(),
+                                                             bytes.begin(), bytes.end());
                                   });
             summary.statics = statics.result.summary;
         }
@@ -513,14 +470,14 @@ TransplantSummary Transplant(const TransplantRequest& request) {
             if (withStatics) {
                 change.AddFile(destIndex);
                 change.AddFile(destData);
-                indexRange = ChangedBytes(statics.oldIndex.Bytes(), statics.result.index);
-                dataRange = ChangedBytes(statics.oldData.Bytes(), statics.newData.Bytes());
+                indexRange = ChangedBytes(statics.oldIndex, statics.result.index);
+                dataRange = ChangedBytes(statics.oldData, statics.newData);
                 change.Protect(destIndex, indexRange.offset, indexRange.length);
                 change.Protect(destData, dataRange.offset, dataRange.length);
-                cutFrom = statics.newData.Size();
-                if (cutFrom < statics.oldData.Size()) {
+                cutFrom = statics.newData.size();
+                if (cutFrom < statics.oldData.size()) {
                     // The cut bytes are kept too, so a rollback brings them back.
-                    change.Protect(destData, cutFrom, statics.oldData.Size() - cutFrom);
+                    change.Protect(destData, cutFrom, statics.oldData.size() - cutFrom);
                 }
             }
             change.Seal();
@@ -531,9 +488,9 @@ TransplantSummary Transplant(const TransplantRequest& request) {
             if (withStatics) {
                 WriteAt(destIndex, indexRange.offset,
                         statics.result.index.data() + indexRange.offset, indexRange.length);
-                WriteAt(destData, dataRange.offset, statics.newData.Data() + dataRange.offset,
+                WriteAt(destData, dataRange.offset, statics.newData.data() + dataRange.offset,
                         dataRange.length);
-                if (cutFrom < statics.oldData.Size()) {
+                if (cutFrom < statics.oldData.size()) {
                     destData.Truncate(cutFrom);
                 }
             }
@@ -567,7 +524,7 @@ TransplantPlan PlanTransplant(const TransplantRequest& request) {
     StaticsPlan statics;
     WorkOut(request, worlds, plan.summary, statics);
     if (request.statics) {
-        const std::span<const std::uint8_t> data = statics.newData.Bytes();
+        const std::span<const std::uint8_t> data = statics.newData;
         plan.statics = TransplantedStatics{statics.geometry, std::move(statics.result.index),
                                            std::vector<std::uint8_t>(data.begin(), data.end())};
     }
